@@ -1,0 +1,53 @@
+#include "bus/bus_dispatch.h"
+
+#include <algorithm>
+
+#include "bus/bus_status.h"
+#include "bus/commands.h"
+#include "bus/frame.h"
+
+void BusDispatcher::ShowBusStatus(std::uint8_t command) {
+    if (const char* text = BusStatusText(command)) {
+        m_view.AddStatusLine(text);
+    }
+    m_view.ScrollStatusToLastLine();
+}
+
+void BusDispatcher::DispatchFrame(const std::uint8_t* frame) {
+    const std::uint8_t command = frame[kPosCommand];
+    ShowBusStatus(command);
+
+    if (command == kCmdAddressRequest) {
+        // 0 is the PC's own address: a counter at 0 (never started, or wrapped) hands out 1.
+        const std::uint8_t address =
+            m_nextAddress == kPcAddress ? kFirstDeviceAddress : m_nextAddress;
+        m_txFrame.WithLock(
+            [&](TxFrame::Bytes& b) { m_view.SendTxFrame(BuildAddressAnswer(b, frame, address)); });
+        m_nextAddress =
+            address == 0xFF ? kFirstDeviceAddress : static_cast<std::uint8_t>(address + 1);
+        return;
+    }
+
+    if (command == kCmdFound) {
+        const std::uint8_t address = frame[kPosSource];
+        m_view.AddDeviceToList(address);
+        std::array<std::uint8_t, 4> state;
+        std::copy_n(frame + 6, 4, state.begin());
+        switch (m_view.CurrentTab()) {
+            case kTabMirell:
+                m_view.SetMirellRecord(OrvalMirell{address, state});
+                break;
+            case kTabOskan:
+                m_view.SetOskanRecord(OrvalOskan{address, state});
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void BusDispatcher::OnLongReply(const TarvoConfigBlock& block) {
+    if (m_view.CurrentTab() == kTabTarvo) {
+        m_view.LoadTarvoConfig(block);
+    }
+}
