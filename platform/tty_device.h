@@ -1,0 +1,67 @@
+#pragma once
+// A serial device as the engine uses it (the stand-in for a COM handle): opened exclusively,
+// non-blocking, with the operations the engine needs. Input is read from the kernel in large
+// chunks into a user-space buffer and served one byte at a time from there, so taking a byte
+// costs far less than one system call; the queued-input count and the purge both take that
+// buffer into account, so it is invisible to the caller.
+//
+// Not thread-safe: the engine serialises all calls on one device.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/tty_line_settings.h"
+
+class ManualResetEvent;
+
+class TtyDevice {
+public:
+    TtyDevice() = default;
+    ~TtyDevice();
+    TtyDevice(const TtyDevice&) = delete;
+    TtyDevice& operator=(const TtyDevice&) = delete;
+
+    // Opens the device for reading and writing, without making it the controlling terminal,
+    // and takes it exclusively: an advisory lock (which also holds against root) and the tty's
+    // exclusive mode. False with errno when it can't be opened; EBUSY when another holder has it.
+    bool Open(const std::string& path);
+    // Gives up the exclusive mode and closes. Safe when not open.
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+
+    bool GetLineSettings(LineSettings* settings) const;
+    bool SetLineSettings(const LineSettings& settings);
+
+    // Discards input not yet read (the kernel's queue and the user-space buffer) and output not
+    // yet sent. False with errno when the device refuses (the buffer is emptied anyway).
+    bool Purge();
+
+    // Bytes waiting to be read: the user-space buffer, plus the kernel's input queue. The
+    // kernel is only asked while the buffer is empty, so serving buffered bytes costs no system
+    // call; bytes that arrive meanwhile are counted once the buffer is used up. False with
+    // errno when the device refuses (a device that is gone).
+    bool QueuedInput(std::size_t* count);
+
+    enum class ReadStatus {
+        Byte,    // *byte holds the next byte
+        Empty,   // nothing to read now
+        Gone,    // the device hung up (end of file, or EIO); errno is EIO
+        Failed,  // any other error; errno is set
+    };
+    ReadStatus ReadByte(std::uint8_t* byte);
+
+    // Writes all bytes, waiting for room in the output queue when it is full. Stops early when
+    // `abort` becomes signalled while waiting. Returns the number of bytes written, or -1 with
+    // errno when the device refused.
+    long Write(const std::uint8_t* bytes, std::size_t count, const ManualResetEvent* abort);
+
+private:
+    static constexpr std::size_t kBufferSize = 4096;
+    int m_fd = -1;
+    std::array<std::uint8_t, kBufferSize> m_buffer{};
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+};

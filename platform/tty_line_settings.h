@@ -1,0 +1,39 @@
+#pragma once
+// Line settings of a tty (the stand-in for a DCB with GetCommState/SetCommState), applied with
+// termios2 so that any baud rate can be asked for (BOTHER), 194000 included.
+//
+// Termios has no 1.5 stop bits. Code OnePointFive maps to CSTOPB, as a UART sends 1.5 stop bits
+// for 5 data bits when CSTOPB is set (the only byte size with which 1.5 is allowed); with 6 to 8
+// data bits it gives 2 stop bits.
+
+#include <cstdint>
+
+// The numeric values are the ones the line-settings tables use.
+enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
+enum class StopBits : std::uint8_t { One = 0, OnePointFive = 1, Two = 2 };
+
+struct LineSettings {
+    std::uint32_t baudRate = 9600;
+    std::uint8_t byteSize = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+};
+
+// The c_cflag bits that encode byte size, stop bits and parity: `set` within `mask`
+// (mask = CSIZE|CSTOPB|PARENB|PARODD|CMSPAR). valid is false when a setting can't be
+// expressed (byte size outside 5..8, unknown stop-bits or parity code, baud rate 0).
+struct LineControlFlags {
+    std::uint32_t set = 0;
+    std::uint32_t mask = 0;
+    bool valid = false;
+};
+LineControlFlags ComputeLineControlFlags(const LineSettings& settings);
+
+// Reads the tty's current settings (TCGETS2). False with errno on failure.
+bool GetTtyLineSettings(int fd, LineSettings* settings);
+
+// Puts the tty in raw mode (no echo, no line editing, no character translation, no software or
+// hardware flow control, receiver on, modem lines ignored, VMIN=1 VTIME=0) with the given
+// settings, and raises RTS where the device has modem lines. False with errno on failure;
+// EINVAL for settings that can't be expressed, and then the tty keeps its previous settings.
+bool SetTtyLineSettings(int fd, const LineSettings& settings);

@@ -1,0 +1,173 @@
+#include "serial/port_enumeration.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <system_error>
+
+#include "platform/message_box.h"
+#include "platform/published_ports.h"
+#include "serial/serial_port.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kOtherTtyBase = 301;
+constexpr std::uint32_t kPublishedBase = 901;
+
+// "ttyUSB12" with prefix "ttyUSB" gives 12; false when the rest isn't all digits.
+bool SuffixNumber(const std::string& name, const std::string& prefix, std::uint32_t* n) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.size() - prefix.size() > 6) {
+        return false;
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    }
+    *n = value;
+    return true;
+}
+
+// The number a tty's name asks for, or 0 when its family has none.
+std::uint32_t PreferredNumber(const std::string& name) {
+    std::uint32_t n = 0;
+    if (SuffixNumber(name, "ttyS", &n)) {
+        return 1 + n;
+    }
+    if (SuffixNumber(name, "ttyUSB", &n)) {
+        return 101 + n;
+    }
+    if (SuffixNumber(name, "ttyACM", &n)) {
+        return 201 + n;
+    }
+    return 0;
+}
+
+// An 8250 port that the kernel registered with no UART found behind it.
+bool IsPlaceholder(const fs::path& sysEntry, const std::string& devPath) {
+    std::ifstream typeFile(sysEntry / "type");
+    int type = -1;
+    if (typeFile >> type) {
+        return type == 0;
+    }
+    if (sysEntry.filename().string().rfind("ttyS", 0) != 0) {
+        return false;
+    }
+    const int fd = ::open(devPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;  // can't tell: list it, opening it will say what is wrong
+    }
+    serial_struct info{};
+    const bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+    ::close(fd);
+    return unknown;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::uint32_t TakeNumber(std::set<std::uint32_t>& taken, std::uint32_t wanted) {
+    while (taken.count(wanted) != 0) {
+        ++wanted;
+    }
+    taken.insert(wanted);
+    return wanted;
+}
+
+}  // namespace
+
+bool ListSerialPorts(const std::string& sysClassTty, const std::string& devDir,
+                     const std::string& publishedDir, std::vector<SerialPortEntry>* ports) {
+    ports->clear();
+
+    std::error_code ec;
+    fs::directory_iterator sysIt(sysClassTty, ec);
+    if (ec) {
+        return false;
+    }
+    std::vector<std::string> sysNames;
+    for (const fs::directory_entry& entry : sysIt) {
+        const std::string name = entry.path().filename().string();
+        std::error_code linkEc;
+        if (!fs::exists(fs::symlink_status(entry.path() / "device", linkEc))) {
+            continue;  // virtual terminals, pseudo-terminal masters, the console
+        }
+        const std::string devPath = (fs::path(devDir) / name).string();
+        if (!IsCharacterDevice(devPath) || IsPlaceholder(entry.path(), devPath)) {
+            continue;
+        }
+        sysNames.push_back(name);
+    }
+    std::sort(sysNames.begin(), sysNames.end());
+
+    std::set<std::uint32_t> taken;
+    // Named families first, lowest asked-for number first, so that a clash moves the later one.
+    std::vector<std::pair<std::uint32_t, std::string>> named;
+    std::vector<std::string> others;
+    for (const std::string& name : sysNames) {
+        if (const std::uint32_t n = PreferredNumber(name); n != 0) {
+            named.emplace_back(n, name);
+        } else {
+            others.push_back(name);
+        }
+    }
+    std::sort(named.begin(), named.end());
+    for (const auto& [wanted, name] : named) {
+        ports->push_back({name, TakeNumber(taken, wanted), (fs::path(devDir) / name).string()});
+    }
+    for (const std::string& name : others) {
+        ports->push_back(
+            {name, TakeNumber(taken, kOtherTtyBase), (fs::path(devDir) / name).string()});
+    }
+
+    std::vector<std::string> published;
+    fs::directory_iterator pubIt(publishedDir, ec);
+    if (!ec) {
+        for (const fs::directory_entry& entry : pubIt) {
+            if (IsCharacterDevice(entry.path().string())) {
+                published.push_back(entry.path().filename().string());
+            }
+        }
+    }
+    std::sort(published.begin(), published.end());
+    for (const std::string& name : published) {
+        ports->push_back(
+            {name, TakeNumber(taken, kPublishedBase), (fs::path(publishedDir) / name).string()});
+    }
+
+    std::sort(ports->begin(), ports->end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return a.number < b.number;
+    });
+    return true;
+}
+
+bool CSerialPort::EnumeratePorts() {
+    m_portNames.clear();
+    m_portNumbers.clear();
+    m_portPaths.clear();
+    std::vector<SerialPortEntry> ports;
+    if (!ListSerialPorts("/sys/class/tty", "/dev", PublishedPortsFolder(), &ports)) {
+        ShowMessageBox("无法打开键值！", "Ravlin", MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    for (const SerialPortEntry& port : ports) {
+        m_portNames.push_back(port.name);
+        m_portNumbers.push_back(port.number);
+        m_portPaths.push_back(port.path);
+    }
+    return !m_portNames.empty();
+}

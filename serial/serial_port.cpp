@@ -1,0 +1,308 @@
+#include "serial/serial_port.h"
+
+#include <poll.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "platform/message_box.h"
+#include "platform/system_error_text.h"
+#include "platform/wait_slots.h"
+#include "serial/line_format.h"
+
+CSerialPort::CSerialPort() = default;
+
+CSerialPort::~CSerialPort() {
+    // The owner closes the port before it destroys the engine, so no monitor should be waiting
+    // on it here; the owner is not pumped, it may be half destroyed.
+    StopMonitor(false);
+    std::lock_guard lock(m_lock);
+    m_portHandle.Close();
+}
+
+std::string CSerialPort::PortPath(unsigned portNumber) const {
+    for (std::size_t i = 0; i < m_portNumbers.size() && i < m_portPaths.size(); ++i) {
+        if (m_portNumbers[i] == portNumber) {
+            return m_portPaths[i];
+        }
+    }
+    return {};
+}
+
+bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
+                           std::uint8_t dataBits, std::uint8_t stopBits) {
+    // The monitor of the previous opening delivers to the previous owner: keep that one
+    // serviced while the monitor ends.
+    StopMonitor(true);
+
+    for (auto* event : {&m_writeEvent, &m_shutdownEvent}) {
+        if (*event) {
+            (*event)->Reset();
+        } else {
+            *event = std::make_unique<ManualResetEvent>();
+        }
+    }
+    if (!m_writeEvent->Valid() || !m_shutdownEvent->Valid()) {
+        return false;
+    }
+
+    m_ownerWindow = owner;
+    {
+        std::lock_guard writeLock(m_writeLock);
+        m_writeBuffer = std::make_unique<std::uint8_t[]>(kWriteBufferSize);
+        m_writeBufferSize = kWriteBufferSize;
+        m_writeCount = std::min(m_writeCount, m_writeBufferSize);
+    }
+    m_portNumber = portNumber;
+    m_eventMask = EV_RXCHAR | EV_CTS;
+    m_deviceGone = false;
+
+    std::lock_guard lock(m_lock);
+    m_portHandle.Close();
+
+    const std::string path = PortPath(portNumber);
+    const LineSettings wanted = MakeLineSettings(baud, parity, dataBits, stopBits);
+    if (path.empty() || !m_portHandle.Open(path)) {
+        return false;
+    }
+
+    // Time-outs and the event mask need no call here: the device is non-blocking and the
+    // monitor polls it for input. The line settings are read, changed and written back.
+    if (!m_portHandle.GetLineSettings(&m_dcb)) {
+        ReportCommError("GetCommState()", errno);
+    } else {
+        const LineSettings previous = m_dcb;
+        m_dcb = wanted;
+        if (!m_portHandle.SetLineSettings(m_dcb)) {
+            const int err = errno;
+            m_dcb = previous;
+            ReportCommError("SetCommState()", err);
+        }
+    }
+
+    m_portHandle.Purge();
+    return true;
+}
+
+bool CSerialPort::StartMonitor() {
+    if (!m_shutdownEvent || !m_writeEvent || m_monitorThread.joinable()) {
+        return false;
+    }
+    {
+        std::lock_guard lock(m_monitorEndMutex);
+        m_monitorEnded = false;
+    }
+    try {
+        m_monitorThread = std::thread(&CSerialPort::MonitorThreadProc, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CSerialPort::MonitorThreadProc(CSerialPort* port) {
+    port->m_monitorRunning.store(1);
+    pthread_setname_np(pthread_self(), "ravlin-monitor");
+    {
+        std::lock_guard lock(port->m_lock);
+        if (port->m_portHandle.IsOpen()) {
+            port->m_portHandle.Purge();
+        }
+    }
+
+    std::vector<WindowMessage> run;
+    run.reserve(kMaxDeliveryRun + 1);
+    for (;;) {
+        const int ttyFd =
+            (port->m_portHandle.IsOpen() && !port->m_deviceGone) ? port->m_portHandle.Fd() : -1;
+        const SlotWaitResult wait =
+            WaitForSlots(*port->m_shutdownEvent, *port->m_writeEvent, ttyFd);
+        if (wait.slot == 0) {
+            break;
+        }
+        if (wait.slot == 1) {
+            port->FlushWriteBuffer();
+            continue;
+        }
+        if (wait.slot == 2) {
+            if (port->m_eventMask & EV_RXCHAR) {
+                port->DrainReceiveQueue(run);
+            }
+            if ((wait.ttyEvents & (POLLHUP | POLLERR | POLLNVAL)) && !port->m_deviceGone) {
+                port->ReportDeviceGone("WaitCommEvent()",
+                                       (wait.ttyEvents & POLLNVAL) ? EBADF : EIO);
+            }
+            if (port->m_eventMask & EV_CTS) {
+                run.push_back({WM_SERIAL_CTS_EVENT, 0, static_cast<LPARAM>(port->m_portNumber)});
+            }
+            port->Deliver(run);
+            continue;
+        }
+        if (wait.slot == -2) {
+            // poll itself failed (out of memory): say so, and don't retry at full speed.
+            port->ReportCommError("WaitCommEvent()", errno);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    port->m_monitorRunning.store(0);
+    std::lock_guard lock(port->m_monitorEndMutex);
+    port->m_monitorEnded = true;
+    port->m_monitorEnd.notify_all();
+}
+
+void CSerialPort::Deliver(std::vector<WindowMessage>& run) {
+    if (!run.empty() && m_ownerWindow) {
+        m_ownerWindow->SendMessages(run.data(), run.size());
+    }
+    run.clear();
+}
+
+void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
+    for (;;) {
+        if (m_shutdownEvent->IsSet()) {
+            return;
+        }
+        std::size_t queued = 0;
+        {
+            std::lock_guard lock(m_lock);
+            if (!m_portHandle.IsOpen() || !m_portHandle.QueuedInput(&queued)) {
+                queued = 0;
+            }
+        }
+        if (queued == 0) {
+            return;
+        }
+        std::uint8_t byte = 0;
+        TtyDevice::ReadStatus status;
+        int err;
+        {
+            std::lock_guard lock(m_lock);
+            status = m_portHandle.ReadByte(&byte);
+            err = errno;
+        }
+        switch (status) {
+            case TtyDevice::ReadStatus::Byte:
+                run.push_back({WM_SERIAL_RXBYTE, byte, static_cast<LPARAM>(m_portNumber)});
+                if (run.size() >= kMaxDeliveryRun) {
+                    Deliver(run);
+                }
+                break;
+            case TtyDevice::ReadStatus::Gone:
+                if (!m_deviceGone) {
+                    ReportDeviceGone("ReadFile()", err);
+                }
+                return;
+            case TtyDevice::ReadStatus::Failed:
+                // Reported once per wake-up; the next arrival tries again.
+                ReportCommError("ReadFile()", err);
+                return;
+            case TtyDevice::ReadStatus::Empty:
+                return;
+        }
+    }
+}
+
+void CSerialPort::FlushWriteBuffer() {
+    // Copy the request out under the hand-over lock, so a request made meanwhile never mixes
+    // with this one; resetting the event under the same lock means a later request sets it again.
+    std::uint8_t bytes[kWriteBufferSize];
+    std::uint32_t count = 0;
+    {
+        std::lock_guard writeLock(m_writeLock);
+        if (m_writeBuffer) {
+            count = std::min(m_writeCount, m_writeBufferSize);
+            std::memcpy(bytes, m_writeBuffer.get(), count);
+        }
+        m_writeEvent->Reset();
+    }
+
+    long written;
+    int err = 0;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_portHandle.IsOpen() || m_deviceGone) {
+            return;  // the request is dropped: there is no device to write to
+        }
+        // Input not yet read and output not yet sent are discarded before every write.
+        m_portHandle.Purge();
+        written = m_portHandle.Write(bytes, count, m_shutdownEvent.get());
+        err = errno;
+    }
+    if (written < 0) {
+        if (err == EIO || err == ENXIO || err == ENODEV) {
+            ReportDeviceGone("WriteFile()", err);
+        } else {
+            ReportCommError("WriteFile()", err);
+        }
+    }
+}
+
+void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
+    if (bytes == nullptr || !m_portHandle.IsOpen()) {
+        return;
+    }
+    std::lock_guard writeLock(m_writeLock);
+    if (!m_writeBuffer || !m_writeEvent) {
+        return;
+    }
+    count = std::min<unsigned>(count, m_writeBufferSize);
+    std::memcpy(m_writeBuffer.get(), bytes, count);
+    m_writeCount = count;
+    m_writeEvent->Set();
+}
+
+void CSerialPort::ReportCommError(const char* operation, int errorNumber) {
+    const std::string systemText = SystemErrorText(errorNumber);
+    const char* format = "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n";
+    const int port = static_cast<int>(m_portNumber);
+    const int size = std::snprintf(nullptr, 0, format, operation, systemText.c_str(), port);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    std::snprintf(text.data(), text.size() + 1, format, operation, systemText.c_str(), port);
+    ShowMessageBox(text, "Application Error", MB_OK | MB_ICONERROR);
+}
+
+void CSerialPort::ReportDeviceGone(const char* operation, int errorNumber) {
+    // A device that hung up (adapter pulled) stays hung up: say so once, then leave it alone
+    // until the port is closed.
+    m_deviceGone = true;
+    ReportCommError(operation, errorNumber);
+}
+
+void CSerialPort::StopMonitor(bool pumpOwner) {
+    if (!m_monitorThread.joinable()) {
+        return;
+    }
+    m_shutdownEvent->Set();
+    for (;;) {
+        // A monitor blocked delivering a byte needs the owner's thread (this one) to handle it.
+        if (pumpOwner && m_ownerWindow) {
+            m_ownerWindow->PumpPendingMessages();
+        }
+        std::unique_lock lock(m_monitorEndMutex);
+        if (m_monitorEnd.wait_for(lock, std::chrono::milliseconds(2),
+                                  [&] { return m_monitorEnded; })) {
+            break;
+        }
+    }
+    m_monitorThread.join();
+}
+
+void CSerialPort::ClosePort() {
+    StopMonitor(true);
+    {
+        std::lock_guard lock(m_lock);
+        m_portHandle.Close();
+    }
+    if (m_shutdownEvent) {
+        m_shutdownEvent->Reset();
+    }
+    if (m_writeEvent) {
+        m_writeEvent->Reset();
+    }
+}

@@ -1,0 +1,101 @@
+#pragma once
+// CSerialPort: the program's only path to the device bus. It owns one serial device, opened
+// exclusively, and one monitor thread that performs every read and every write on it. Every
+// received byte goes to the owner as one WM_SERIAL_RXBYTE (wParam = the byte, lParam = the port
+// number), sent synchronously from the monitor thread; after each wake-up on received data the
+// owner also gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges
+// both directions of the device before every write.
+//
+// All operations are called on the owner's thread. Failed device calls are reported in an
+// "Application Error" message box, on the thread that made the call.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/manual_reset_event.h"
+#include "platform/tty_device.h"
+#include "platform/tty_line_settings.h"
+#include "platform/window_message.h"
+
+class CSerialPort {
+public:
+    CSerialPort();
+    virtual ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Stops a running monitor, closes an open device, then opens and configures the device
+    // listed under portNumber (see EnumeratePorts). Parity letter: E, O, M, S in either case,
+    // anything else is none; data bits 5..8; stop-bits code 0 (one), 1 (one and a half), 2 (two).
+    // False only when the device can't be opened (busy, missing, or a number that isn't
+    // listed); settings the device refuses are reported and the port still opens.
+    bool OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
+                  std::uint8_t dataBits, std::uint8_t stopBits);
+    // Starts the monitor thread. False when no port was ever opened, a monitor already runs,
+    // or the thread can't be created.
+    bool StartMonitor();
+    // Hands one request (at most 512 bytes; longer ones are cut to 512) to the monitor thread
+    // and returns at once. One request is held: a second one before the monitor took the first
+    // replaces it. Nothing is sent while no device is open.
+    void SendBytes(const std::uint8_t* bytes, unsigned count);
+    // Ends the monitor (handling the owner's pending messages meanwhile, so a monitor blocked on
+    // the owner can finish), closes the device and resets the events.
+    void ClosePort();
+    // Rebuilds m_portNames, m_portNumbers and m_portPaths. True when at least one port was found.
+    bool EnumeratePorts();
+
+    std::vector<std::string> m_portNames;
+    std::vector<std::uint32_t> m_portNumbers;
+    std::vector<std::string> m_portPaths;  // the device path of each listed port
+
+    // The device path listed under portNumber; empty when the number isn't listed.
+    std::string PortPath(unsigned portNumber) const;
+
+private:
+    static constexpr std::uint32_t kWriteBufferSize = 512;
+    static constexpr std::uint32_t EV_RXCHAR = 0x0001;
+    static constexpr std::uint32_t EV_CTS = 0x0008;
+    // Received bytes handed to the owner in one synchronous delivery, at most.
+    static constexpr std::size_t kMaxDeliveryRun = 4096;
+
+    static void MonitorThreadProc(CSerialPort* port);
+    void DrainReceiveQueue(std::vector<WindowMessage>& run);
+    void FlushWriteBuffer();
+    void Deliver(std::vector<WindowMessage>& run);
+    void ReportCommError(const char* operation, int errorNumber);
+    void ReportDeviceGone(const char* operation, int errorNumber);
+    // Signals the shutdown event and waits until the monitor thread has ended and is joined,
+    // pumping the owner's messages meanwhile when pumpOwner is set.
+    void StopMonitor(bool pumpOwner);
+
+    std::thread m_monitorThread;
+    std::mutex m_lock;  // serialises calls on the device
+    std::atomic<std::uint32_t> m_monitorRunning{0};
+    std::unique_ptr<ManualResetEvent> m_shutdownEvent;
+    TtyDevice m_portHandle;
+    std::unique_ptr<ManualResetEvent> m_writeEvent;
+    LineSettings m_dcb;
+    IMessageOwner* m_ownerWindow = nullptr;
+    std::uint32_t m_portNumber = 0;
+    std::mutex m_writeLock;  // guards m_writeBuffer and m_writeCount
+    std::unique_ptr<std::uint8_t[]> m_writeBuffer;
+    std::uint32_t m_eventMask = 0;
+    std::uint32_t m_writeBufferSize = 0;
+    std::uint32_t m_writeCount = 1;
+
+    // Set by the monitor when the device hung up; it has been reported once and is no longer
+    // polled. Only the monitor touches it while it runs.
+    bool m_deviceGone = false;
+    // Set by the monitor thread as its very last step, so a thread that was created but has
+    // not started yet is waited for as well.
+    std::mutex m_monitorEndMutex;
+    std::condition_variable m_monitorEnd;
+    bool m_monitorEnded = false;
+};
