@@ -1,0 +1,164 @@
+#include "sim/sim_device.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+#include "bus/frame.h"
+
+std::uint8_t TypeCodeOf(SimModel model) {
+    switch (model) {
+        case SimModel::Tarvo:
+            return kTypeTarvo;
+        case SimModel::Mirell:
+            return kTypeMirell;
+        case SimModel::Oskan:
+            return kTypeOskan;
+    }
+    return kTypeTarvo;
+}
+
+std::optional<SimModel> ModelOfTypeCode(std::uint8_t type) {
+    switch (type) {
+        case kTypeTarvo:
+            return SimModel::Tarvo;
+        case kTypeMirell:
+            return SimModel::Mirell;
+        case kTypeOskan:
+            return SimModel::Oskan;
+        default:
+            return std::nullopt;
+    }
+}
+
+const char* ModelName(SimModel model) {
+    switch (model) {
+        case SimModel::Tarvo:
+            return "TARVO";
+        case SimModel::Mirell:
+            return "MIRELL";
+        case SimModel::Oskan:
+            return "OSKAN";
+    }
+    return "?";
+}
+
+std::optional<SimModel> ParseModelName(std::string_view text) {
+    std::string lower;
+    for (char c : text) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "tarvo") {
+        return SimModel::Tarvo;
+    }
+    if (lower == "mirell") {
+        return SimModel::Mirell;
+    }
+    if (lower == "oskan") {
+        return SimModel::Oskan;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool Fail(std::string* error, std::string text) {
+    if (error) {
+        *error = std::move(text);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error) {
+    const auto first = text.find(':');
+    const auto second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        Fail(error, "expected MODEL:ADDRESS:IDENTITY, e.g. tarvo:1:11223344");
+        return std::nullopt;
+    }
+    const std::string_view modelText = text.substr(0, first);
+    const std::string_view addressText = text.substr(first + 1, second - first - 1);
+    const std::string_view identityText = text.substr(second + 1);
+
+    SimDeviceSpec spec;
+    if (auto model = ParseModelName(modelText)) {
+        spec.model = *model;
+    } else {
+        Fail(error, "unknown model '" + std::string(modelText) + "' (tarvo, mirell or oskan)");
+        return std::nullopt;
+    }
+
+    unsigned address = 0;
+    const auto [end, ec] =
+        std::from_chars(addressText.data(), addressText.data() + addressText.size(), address);
+    if (ec != std::errc() || end != addressText.data() + addressText.size() || address < 1 ||
+        address > 255) {
+        Fail(error, "address '" + std::string(addressText) + "' is not a number from 1 to 255");
+        return std::nullopt;
+    }
+    spec.address = static_cast<std::uint8_t>(address);
+
+    if (identityText.size() != 8) {
+        Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int high = HexDigit(identityText[2 * i]);
+        const int low = HexDigit(identityText[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
+            return std::nullopt;
+        }
+        spec.identity[i] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    return spec;
+}
+
+std::string FormatDeviceSpec(const SimDeviceSpec& spec) {
+    std::string model = ModelName(spec.model);
+    for (char& c : model) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", model.c_str(), spec.address,
+                  spec.identity[0], spec.identity[1], spec.identity[2], spec.identity[3]);
+    return text;
+}
+
+std::vector<SimDeviceSpec> DefaultBus() {
+    return {
+        {SimModel::Tarvo, 1, {0x54, 0xA0, 0x00, 0x01}},
+        {SimModel::Tarvo, 1, {0x54, 0xA0, 0x00, 0x02}},
+        {SimModel::Mirell, 2, {0x4D, 0xB0, 0x00, 0x01}},
+        {SimModel::Mirell, 3, {0x4D, 0xB0, 0x00, 0x02}},
+        {SimModel::Oskan, 4, {0x4F, 0xC0, 0x00, 0x01}},
+    };
+}
+
+SimDeviceState MakeDeviceState(const SimDeviceSpec& spec) {
+    SimDeviceState state;
+    state.model = spec.model;
+    state.address = spec.address;
+    state.identity = spec.identity;
+    if (spec.model == SimModel::Tarvo) {
+        state.tarvo.baud = 9600;
+        state.tarvo.keyMode = 1;
+        state.tarvo.longPressMs = 800;
+    }
+    return state;
+}
