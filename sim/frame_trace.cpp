@@ -178,7 +178,8 @@ std::string DescribeDeviceFrame(const std::vector<std::uint8_t>& f) {
         case kCmdAddressRequest:
             return device + " asks for an address, identity " + Identity(f);
         case kCmdAddressAssign:
-            return device + " now has address " + std::to_string(f[kPosSource]);
+            return TypeName(f[kPosType]) + " now has address " + std::to_string(f[kPosSource]) +
+                   ", identity " + Identity(f);
         case kCmdKeyMode:
             return device + " confirms key mode and long-press time";
         case kCmdFunctionCodes:

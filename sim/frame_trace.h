@@ -6,7 +6,7 @@
 #include <vector>
 
 // "FA 09 00 00"; frames longer than `limit` bytes end in "... (160 bytes)".
-std::string HexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit = 32);
+std::string HexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit = 16);
 
 // What a frame from the PC asks for: "search TARVO", "TARVO 5: LED1 on", ...
 std::string DescribePcFrame(const std::vector<std::uint8_t>& frame);

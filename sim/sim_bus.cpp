@@ -289,9 +289,14 @@ void SimBus::RunAssignment(Clock::time_point now) {
 std::vector<SimBus::Reply> SimBus::TakeDue(Clock::time_point now) {
     RunAssignment(now);
     std::vector<Reply> due;
-    while (!m_replies.empty() && m_replies.front().due <= now) {
+    if (!m_replies.empty() && m_replies.front().due <= now) {
         due.push_back(std::move(m_replies.front()));
         m_replies.pop_front();
+        // Keep the gap on the line even when this reply went out late.
+        if (!m_replies.empty() && m_replies.front().due < now + m_timing.replyGap) {
+            m_replies.front().due = now + m_timing.replyGap;
+        }
+        m_lastDue = std::max(m_lastDue, m_replies.empty() ? now : m_replies.back().due);
     }
     return due;
 }

@@ -49,7 +49,7 @@ public:
     // A complete frame from the PC (4, 10 or 10 + n bytes) received at `now`.
     void HandleFrame(const std::vector<std::uint8_t>& frame, Clock::time_point now);
     // Runs what is due by `now` (the next address request, giving up on a silent PC) and takes
-    // the replies that are due, in order.
+    // the next reply if it is due; the one after it is then held back by at least replyGap.
     std::vector<Reply> TakeDue(Clock::time_point now);
     // When TakeDue has work next, if ever.
     std::optional<Clock::time_point> NextDue() const;
