@@ -20,6 +20,9 @@ public:
 
     int MasterFd() const { return m_master; }
     const std::string& SlavePath() const { return m_slavePath; }
+    // Our own slave descriptor (-1 when closed): lets a test look at the line settings and the
+    // input queue of the tty that an engine holds exclusively.
+    int SlaveFd() const { return m_slave; }
 
     // Publishes the slave as <folder>/<name> (creating the folder); returns the link path.
     std::string Publish(const std::string& name);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <system_error>
+#include <tuple>
 
 #include "platform/message_box.h"
 #include "platform/published_ports.h"
@@ -40,19 +41,24 @@ bool SuffixNumber(const std::string& name, const std::string& prefix, std::uint3
     return true;
 }
 
-// The number a tty's name asks for, or 0 when its family has none.
-std::uint32_t PreferredNumber(const std::string& name) {
-    std::uint32_t n = 0;
-    if (SuffixNumber(name, "ttyS", &n)) {
-        return 1 + n;
+struct Preferred {
+    std::uint32_t number = 0;  // 0: the name's family asks for none
+    bool overflows = false;    // beyond its family's hundred (ttyS100 asks for 101)
+};
+
+// The number a tty's name asks for.
+Preferred PreferredNumber(const std::string& name) {
+    static const struct {
+        const char* prefix;
+        std::uint32_t base;
+    } kFamilies[] = {{"ttyUSB", 101}, {"ttyACM", 201}, {"ttyS", 1}};
+    for (const auto& family : kFamilies) {
+        std::uint32_t n = 0;
+        if (SuffixNumber(name, family.prefix, &n)) {
+            return {family.base + n, n >= 100};
+        }
     }
-    if (SuffixNumber(name, "ttyUSB", &n)) {
-        return 101 + n;
-    }
-    if (SuffixNumber(name, "ttyACM", &n)) {
-        return 201 + n;
-    }
-    return 0;
+    return {};
 }
 
 // An 8250 port that the kernel registered with no UART found behind it.
@@ -115,18 +121,19 @@ bool ListSerialPorts(const std::string& sysClassTty, const std::string& devDir,
     std::sort(sysNames.begin(), sysNames.end());
 
     std::set<std::uint32_t> taken;
-    // Named families first, lowest asked-for number first, so that a clash moves the later one.
-    std::vector<std::pair<std::uint32_t, std::string>> named;
+    // Named families first: ports within their family's hundred before those beyond it, so
+    // that on a clash the one beyond moves; then lowest number first.
+    std::vector<std::tuple<bool, std::uint32_t, std::string>> named;
     std::vector<std::string> others;
     for (const std::string& name : sysNames) {
-        if (const std::uint32_t n = PreferredNumber(name); n != 0) {
-            named.emplace_back(n, name);
+        if (const Preferred p = PreferredNumber(name); p.number != 0) {
+            named.emplace_back(p.overflows, p.number, name);
         } else {
             others.push_back(name);
         }
     }
     std::sort(named.begin(), named.end());
-    for (const auto& [wanted, name] : named) {
+    for (const auto& [overflows, wanted, name] : named) {
         ports->push_back({name, TakeNumber(taken, wanted), (fs::path(devDir) / name).string()});
     }
     for (const std::string& name : others) {
