@@ -70,14 +70,6 @@ TEST(Commands, BusManagementFrames) {
     ExpectFrame(b, ".. .. 07 .. 22 03 A1 B2 E3 D4");
 }
 
-TEST(Commands, TypeCodes) {
-    EXPECT_EQ(TypeCodeForTab(0), 9);
-    EXPECT_EQ(TypeCodeForTab(1), 8);
-    EXPECT_EQ(TypeCodeForTab(2), 6);
-    EXPECT_FALSE(TypeCodeForTab(-1));
-    EXPECT_FALSE(TypeCodeForTab(3));
-}
-
 // The four frames of one key-configuration write, built in one frame one after the other, as
 // the write sequence does: bytes left by earlier frames go out again.
 TEST(Commands, KeyConfigurationSequence) {
