@@ -477,7 +477,7 @@ TEST(SwitchPictureTest, PagesSwitchesRender) {
     QWidget page;
     page.resize(420, 150);
     page.setStyleSheet(QStringLiteral("background: rgb(240,240,240)"));
-    struct Spec {
+    struct Variant {
         QRect rect;
         const char* first;
         const char* second;
@@ -485,7 +485,7 @@ TEST(SwitchPictureTest, PagesSwitchesRender) {
         QColor knob;
         bool oskan;
     };
-    const Spec specs[] = {
+    const Variant variants[] = {
         {{10, 30, 68, 107}, "UP", " DOWN ", 0, QColor(254, 184, 66), false},
         {{88, 30, 68, 107}, "UP", " DOWN ", 1, QColor(254, 184, 66), false},
         {{166, 30, 68, 107}, "ON", " OFF ", 0, QColor(255, 0, 0), false},
@@ -493,7 +493,7 @@ TEST(SwitchPictureTest, PagesSwitchesRender) {
         {{302, 30, 50, 105}, "ON", "OFF", 0, QColor(0, 255, 0), true},
     };
     std::vector<std::unique_ptr<CSwitchBtn>> switches;
-    for (const Spec& s : specs) {
+    for (const Variant& s : variants) {
         auto sw = std::make_unique<CSwitchBtn>();
         sw->Create(s.rect, &page, 1124);
         sw->m_firstText = QString::fromUtf8(s.first);
