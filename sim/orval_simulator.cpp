@@ -1,6 +1,5 @@
 #include "sim/orval_simulator.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -78,22 +77,12 @@ void OrvalSimulator::Start(const std::string& name) {
     if (m_running) {
         throw std::runtime_error("the simulator is already running");
     }
-    // Our own descriptor of the slave end keeps the line up between clients and lets us flush
-    // it and clear its exclusive flag.
-    auto pty = std::make_unique<PseudoTerminal>(false);
-    const int slave = ::open(pty->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) {
-        throw std::runtime_error("cannot open " + pty->SlavePath() + ": " + std::strerror(errno));
-    }
-    termios t{};
-    if (tcgetattr(slave, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-    }
+    // The pair's own slave descriptor keeps the line up between clients and lets us flush it
+    // and clear its exclusive flag.
+    auto pty = std::make_unique<PseudoTerminal>(true);
     const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     const int watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (stopFd < 0) {
-        ::close(slave);
         if (watchFd >= 0) {
             ::close(watchFd);
         }
@@ -110,7 +99,6 @@ void OrvalSimulator::Start(const std::string& name) {
     try {
         m_portPath = pty->Publish(name);
     } catch (...) {
-        ::close(slave);
         ::close(stopFd);
         if (m_watchFd >= 0) {
             ::close(m_watchFd);
@@ -120,7 +108,7 @@ void OrvalSimulator::Start(const std::string& name) {
     }
     m_slavePath = pty->SlavePath();
     m_pty = std::move(pty);
-    m_slaveFd = slave;
+    m_slaveFd = m_pty->SlaveFd();
     m_stopFd = stopFd;
     m_start = Clock::now();
     m_running = true;
@@ -140,8 +128,9 @@ void OrvalSimulator::Stop() {
 
     std::lock_guard lock(m_mutex);
     m_running = false;
-    m_pty.reset();  // removes the published link and closes the master
-    for (int* fd : {&m_slaveFd, &m_stopFd, &m_watchFd}) {
+    m_pty.reset();  // removes the published link and closes both ends
+    m_slaveFd = -1;
+    for (int* fd : {&m_stopFd, &m_watchFd}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
