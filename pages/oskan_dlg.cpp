@@ -1,0 +1,7 @@
+#include "pages/oskan_dlg.h"
+
+#include "res/resource.h"
+
+COskanDlg::COskanDlg() : CDialog(IDD_OSKAN) {}
+
+bool COskanDlg::OnInitDialog() { return CDialog::OnInitDialog(); }

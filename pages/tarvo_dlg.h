@@ -1,0 +1,17 @@
+#pragma once
+// The TARVO key-panel page (tab 0): key definition, the device's serial format and LED tests.
+// A child dialog of the main dialog's tab control; Enter and Escape inside it neither close
+// nor hide it.
+
+#include "platform/qt_dialog.h"
+
+class CTarvoDlg : public CDialog {
+    Q_OBJECT
+public:
+    CTarvoDlg();
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override {}
+    void OnCancel() override {}
+};
