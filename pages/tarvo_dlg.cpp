@@ -4,4 +4,10 @@
 
 CTarvoDlg::CTarvoDlg() : CDialog(IDD_TARVO) {}
 
-bool CTarvoDlg::OnInitDialog() { return CDialog::OnInitDialog(); }
+bool CTarvoDlg::OnInitDialog() {
+    return CDialog::OnInitDialog();
+}
+
+void CTarvoDlg::LoadDeviceConfig(const TarvoConfigBlock& block) {
+    (void)block;
+}
