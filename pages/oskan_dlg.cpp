@@ -4,4 +4,12 @@
 
 COskanDlg::COskanDlg() : CDialog(IDD_OSKAN) {}
 
-bool COskanDlg::OnInitDialog() { return CDialog::OnInitDialog(); }
+bool COskanDlg::OnInitDialog() {
+    return CDialog::OnInitDialog();
+}
+
+void COskanDlg::SetDeviceRecord(OrvalOskan record) {
+    m_deviceMap[record.addr] = record;
+}
+
+void COskanDlg::EnableControls(bool) {}
