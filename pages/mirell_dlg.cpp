@@ -1,11 +1,72 @@
 #include "pages/mirell_dlg.h"
 
+#include "bus/commands.h"
+#include "pages/page_host.h"
+#include "platform/message_box.h"
 #include "res/resource.h"
+
+namespace {
+
+constexpr char kBoxCaption[] = "Ravlin";
+
+// Byte 8 of each switch: [0] when it has just moved to its upper half, [1] to its lower half.
+// The device takes the LIFTER values the other way round from the SCREEN values.
+constexpr std::uint8_t kScreenValues[2] = {0x01, 0x02};
+constexpr std::uint8_t kLifterValues[2] = {0x02, 0x01};
+constexpr std::uint8_t kProjectorValues[2] = {0x01, 0x00};
+constexpr std::uint8_t kSeqValues[2] = {0x01, 0x02};
+constexpr std::uint8_t kStop = 0x00;
+constexpr std::uint8_t kSeqEnable = 0x00;
+
+std::uint8_t ValueFor(const std::uint8_t (&values)[2], WPARAM previousState) {
+    return values[previousState == 0 ? 0 : 1];
+}
+
+// The rectangle of a template placeholder in the page's coordinates; empty when missing.
+QRect PlaceholderRect(const CDialog& page, int id) {
+    const QWidget* placeholder = page.GetDlgItem(id);
+    if (placeholder == nullptr) {
+        return QRect();
+    }
+    return QRect(placeholder->mapTo(&page, QPoint(0, 0)), placeholder->size());
+}
+
+}  // namespace
 
 CMirellDlg::CMirellDlg() : CDialog(IDD_MIRELL) {}
 
 bool CMirellDlg::OnInitDialog() {
-    return CDialog::OnInitDialog();
+    CDialog::OnInitDialog();
+
+    struct Placement {
+        CSwitchBtn* sw;
+        int placeholder;
+        int id;
+        const char* firstText;
+        const char* secondText;
+    };
+    const Placement placements[] = {
+        {&m_swScreen, IDC_SCREEN_PLACE, IDC_SW_SCREEN, "UP", " DOWN "},
+        {&m_swLifter, IDC_LIFTER_PLACE, IDC_SW_LIFTER, "UP", " DOWN "},
+        {&m_swProjector, IDC_PROJECTOR_PLACE, IDC_SW_PROJECTOR, "ON", " OFF "},
+        {&m_swSeq, IDC_SEQ_PLACE, IDC_SW_SEQ, "ON", " OFF "},
+    };
+    for (const Placement& p : placements) {
+        p.sw->m_notifyTarget = this;
+        p.sw->m_notifyMessage = static_cast<std::uint32_t>(p.id);
+        p.sw->Create(PlaceholderRect(*this, p.placeholder), this, p.id);
+        p.sw->m_firstText = QString::fromUtf8(p.firstText);
+        p.sw->m_secondText = QString::fromUtf8(p.secondText);
+        p.sw->m_state = 0;
+        p.sw->m_vertical = 1;
+    }
+    m_swSeq.m_knobColor = QColor(255, 0, 0);
+
+    const CPageHost* host = CPageHost::Of(this);
+    if (host == nullptr || host->DeviceListCurSel() == -1) {
+        EnableControls(false);
+    }
+    return true;
 }
 
 void CMirellDlg::SetDeviceRecord(OrvalMirell record) {
@@ -13,8 +74,108 @@ void CMirellDlg::SetDeviceRecord(OrvalMirell record) {
 }
 
 const std::array<std::uint8_t, 4>* CMirellDlg::GetDeviceState(int address) const {
-    auto it = m_deviceMap.find(address);
+    const auto it = m_deviceMap.find(address);
     return it == m_deviceMap.end() ? nullptr : &it->second.state;
 }
 
-void CMirellDlg::EnableControls(bool) {}
+void CMirellDlg::EnableControls(bool enable) {
+    m_swScreen.setEnabled(enable);
+    m_swLifter.setEnabled(enable);
+    m_swProjector.setEnabled(enable);
+    m_swSeq.setEnabled(enable);
+    EnableDlgItem(IDC_SCREEN_STOP, enable);
+    EnableDlgItem(IDC_LIFTER_STOP, enable);
+    EnableDlgItem(IDC_SEQ_ENABLE, enable);
+}
+
+void CMirellDlg::OnCommand(int id) {
+    switch (id) {
+        case IDC_SEQ_ON:
+            OnSeqOn();
+            break;
+        case IDC_SEQ_OFF:
+            OnSeqOff();
+            break;
+        case IDC_SEQ_ENABLE:
+            OnSeqSwitchEnable();
+            break;
+        case IDC_SCREEN_STOP:
+            OnScreenStop();
+            break;
+        case IDC_LIFTER_STOP:
+            OnLifterStop();
+            break;
+        default:
+            CDialog::OnCommand(id);
+            break;
+    }
+}
+
+bool CMirellDlg::event(QEvent* e) {
+    const int type = static_cast<int>(e->type());
+    if (type >= IDC_SW_SCREEN && type <= IDC_SW_SEQ) {
+        if (const auto* n = dynamic_cast<const CSwitchNotifyEvent*>(e)) {
+            switch (type) {
+                case IDC_SW_SCREEN:
+                    OnScreenSwitch(n->WParam());
+                    break;
+                case IDC_SW_LIFTER:
+                    OnLifterSwitch(n->WParam());
+                    break;
+                case IDC_SW_PROJECTOR:
+                    OnProjectorSwitch(n->WParam());
+                    break;
+                default:
+                    OnSeqSwitch(n->WParam());
+                    break;
+            }
+            return true;
+        }
+    }
+    return CDialog::event(e);
+}
+
+void CMirellDlg::OnSeqOn() {
+    SendCommand(kMirellSequence, kSeqValues[0]);
+}
+void CMirellDlg::OnSeqOff() {
+    SendCommand(kMirellSequence, kSeqValues[1]);
+}
+void CMirellDlg::OnSeqSwitchEnable() {
+    SendCommand(kMirellSequence, kSeqEnable);
+}
+void CMirellDlg::OnScreenStop() {
+    SendCommand(kMirellScreen, kStop);
+}
+void CMirellDlg::OnLifterStop() {
+    SendCommand(kMirellLifter, kStop);
+}
+
+void CMirellDlg::OnScreenSwitch(WPARAM previousState) {
+    SendCommand(kMirellScreen, ValueFor(kScreenValues, previousState));
+}
+
+void CMirellDlg::OnLifterSwitch(WPARAM previousState) {
+    SendCommand(kMirellLifter, ValueFor(kLifterValues, previousState));
+}
+
+void CMirellDlg::OnProjectorSwitch(WPARAM previousState) {
+    SendCommand(kMirellProjector, ValueFor(kProjectorValues, previousState));
+}
+
+void CMirellDlg::OnSeqSwitch(WPARAM previousState) {
+    SendCommand(kMirellSequence, ValueFor(kSeqValues, previousState));
+}
+
+void CMirellDlg::SendCommand(std::uint8_t function, std::uint8_t value) {
+    CPageHost* host = CPageHost::Of(this);
+    const int selection = host != nullptr ? host->DeviceListCurSel() : -1;
+    if (selection < 0) {
+        ShowMessageBox("请选择一个设备!", kBoxCaption, MB_OK);
+        return;
+    }
+    const auto address = static_cast<std::uint8_t>(host->DeviceListItemData(selection) & 0xFF);
+    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
+        host->SendTxFrame(BuildMirellCommandFrame(bytes, address, function, value));
+    });
+}
