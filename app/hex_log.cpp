@@ -1,0 +1,122 @@
+#include "app/hex_log.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+CHexLog::CHexLog(QObject* parent) : QObject(parent) {
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &CHexLog::Flush);
+}
+
+void CHexLog::Attach(QPlainTextEdit* edit) {
+    m_edit = edit;
+    if (!m_edit) {
+        return;
+    }
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(std::max(1, m_edit->font().pointSize()));
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::Monospace);
+    m_edit->setFont(font);
+    m_edit->document()->setUndoRedoEnabled(false);
+    m_edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_edit->viewport()->installEventFilter(this);
+    // Lay the edit out now, so that its viewport has its real width before it is first shown.
+    QResizeEvent resize(m_edit->size(), m_edit->size());
+    QCoreApplication::sendEvent(m_edit, &resize);
+    UpdateWidth();
+}
+
+void CHexLog::Append(std::uint8_t byte) {
+    if (DisplayedLines() > kMaxLines) {
+        m_logText.clear();
+        m_pending.clear();
+        m_tokens = 0;
+        m_replace = true;
+    }
+    const QChar token[kTokenChars] = {QLatin1Char(kHexDigits[byte >> 4]),
+                                      QLatin1Char(kHexDigits[byte & 0x0F]), QLatin1Char(' ')};
+    m_logText.append(token, kTokenChars);
+    if (!m_replace) {
+        m_pending.append(token, kTokenChars);
+    }
+    ++m_tokens;
+    if (m_edit && !m_timer.isActive()) {
+        m_timer.start();
+    }
+}
+
+void CHexLog::Clear() {
+    m_logText.clear();
+    m_pending.clear();
+    m_tokens = 0;
+    m_replace = false;
+    m_timer.stop();
+    if (m_edit) {
+        m_edit->clear();
+    }
+}
+
+void CHexLog::Flush() {
+    m_timer.stop();
+    if (!m_edit || !HasPending()) {
+        return;
+    }
+    if (m_replace) {
+        m_edit->setPlainText(m_logText);
+    } else {
+        QTextCursor cursor(m_edit->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(m_pending);
+    }
+    m_pending.clear();
+    m_replace = false;
+    QTextCursor end = m_edit->textCursor();
+    end.movePosition(QTextCursor::End);
+    m_edit->setTextCursor(end);
+    m_edit->ensureCursorVisible();
+}
+
+int CHexLog::DisplayedLines() const {
+    return std::max(1, (m_tokens + m_tokensPerLine - 1) / m_tokensPerLine);
+}
+
+bool CHexLog::eventFilter(QObject* watched, QEvent* event) {
+    if (m_edit && watched == m_edit->viewport() && event->type() == QEvent::Resize) {
+        UpdateWidth();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CHexLog::UpdateWidth() {
+    if (!m_edit) {
+        return;
+    }
+    // The width the text layout wraps at: the viewport less the document's margin each side.
+    const qreal available = m_edit->viewport()->width() - 2 * m_edit->document()->documentMargin();
+    const qreal advance = QFontMetricsF(m_edit->font()).horizontalAdvance(QLatin1Char('0'));
+    int chars = advance > 0 ? static_cast<int>(std::floor(available / advance)) : 1;
+    // Guard against rounding at the edge: n characters fit when their run is no wider.
+    const QFontMetricsF metrics(m_edit->font());
+    while (chars > 1 && metrics.horizontalAdvance(QString(chars, QLatin1Char('0'))) > available) {
+        --chars;
+    }
+    m_charsPerLine = std::max(1, chars);
+    m_tokensPerLine = std::max(1, (m_charsPerLine + 1) / kTokenChars);
+}

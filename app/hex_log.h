@@ -1,0 +1,61 @@
+#pragma once
+// The received-bytes log: every byte as "%02X " in arrival order. Before a byte is written, a
+// log that shows more than 400 displayed (wrapped) lines is emptied, so it never shows more
+// than 401.
+//
+// Appending must stay cheap however much arrives, so the log never asks the text layout
+// anything per byte. It uses a fixed-pitch font: every token is three characters, a displayed
+// line holds floor((characters per line + 1) / 3) tokens (the blank after the last token of a
+// line hangs past the edge), and the number of displayed lines follows from the number of
+// tokens. The whole text is kept in m_logText; the widget catches up at most once per screen
+// refresh (a ~16 ms timer appends what is pending, or replaces the text after an emptying),
+// and then puts the caret at the end and scrolls it into view.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+
+class QPlainTextEdit;
+
+class CHexLog : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxLines = 400;
+    static constexpr int kTokenChars = 3;
+    static constexpr int kRefreshMs = 16;
+
+    explicit CHexLog(QObject* parent = nullptr);
+
+    // Takes over a multi-line edit: gives it the fixed-pitch font and follows its width.
+    void Attach(QPlainTextEdit* edit);
+
+    // Logs one received byte.
+    void Append(std::uint8_t byte);
+    // Empties the text and the widget at once.
+    void Clear();
+    // Brings the widget up to date now (the timer does it otherwise).
+    void Flush();
+
+    const QString& Text() const { return m_logText; }
+    // Displayed lines of the current text at the current width (an empty log shows one).
+    int DisplayedLines() const;
+    int CharsPerLine() const { return m_charsPerLine; }
+    int TokensPerLine() const { return m_tokensPerLine; }
+    bool HasPending() const { return m_replace || !m_pending.isEmpty(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void UpdateWidth();
+
+    QPlainTextEdit* m_edit = nullptr;
+    QString m_logText;       // the whole text of the log
+    QString m_pending;       // appended since the widget last caught up
+    bool m_replace = false;  // the log was emptied since: the widget gets m_logText whole
+    int m_tokens = 0;
+    int m_charsPerLine = 1;
+    int m_tokensPerLine = 1;
+    QTimer m_timer;
+};

@@ -1,0 +1,114 @@
+// CRavlinDlg: the local serial-port panel (port and line settings, open/close) and the
+// received-bytes log.
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include "app/ravlin_dlg.h"
+#include "platform/message_box.h"
+#include "platform/qt_tab_control.h"
+#include "res/line_settings.h"
+#include "res/resource.h"
+
+namespace {
+
+template <class T>
+T SelectedData(const QComboBox* combo) {
+    return static_cast<T>(combo ? combo->currentData().toUInt() : 0);
+}
+
+}  // namespace
+
+void CRavlinDlg::FillPortPanel() {
+    for (const std::uint8_t bits : kDataBits) {
+        AddComboString(m_dataBitsCombo, QString::number(bits), bits);
+    }
+    for (std::size_t i = 0; i < kStopBitsTexts.size(); ++i) {
+        AddComboString(m_stopBitsCombo, QString::fromUtf8(kStopBitsTexts[i]),
+                       static_cast<unsigned>(i));
+    }
+    for (std::size_t i = 0; i < kParityTexts.size(); ++i) {
+        AddComboString(m_parityCombo, QString::fromUtf8(kParityTexts[i]),
+                       static_cast<unsigned>(static_cast<unsigned char>(kParityLetters[i])));
+    }
+    for (const std::uint32_t rate : kBaudRates) {
+        AddComboString(m_baudCombo, QString::number(rate), rate);
+    }
+    m_dataBitsCombo->setCurrentIndex(0);
+    m_stopBitsCombo->setCurrentIndex(0);
+    m_parityCombo->setCurrentIndex(0);
+    m_baudCombo->setCurrentIndex(kDefaultBaudIndex);
+
+    for (unsigned address = 1; address <= 255; ++address) {
+        AddComboString(m_addressCombo, QString::number(address), address);
+    }
+    m_addressCombo->setCurrentIndex(0);
+}
+
+void CRavlinDlg::FillPortList() {
+    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size(); ++i) {
+        AddComboString(m_portCombo, QString::fromStdString(m_port.m_portNames[i]),
+                       m_port.m_portNumbers[i]);
+    }
+    m_portCombo->setCurrentIndex(0);
+}
+
+void CRavlinDlg::OnOpenClosePort() {
+    const auto portNumber = SelectedData<unsigned>(m_portCombo);
+    const auto baud = SelectedData<unsigned>(m_baudCombo);
+    const auto dataBits = SelectedData<std::uint8_t>(m_dataBitsCombo);
+    const auto stopBits = SelectedData<std::uint8_t>(m_stopBitsCombo);
+    const auto parity = SelectedData<char>(m_parityCombo);
+
+    if (g_portClosed) {
+        if (!m_port.OpenPort(&m_owner, portNumber, baud, parity, dataBits, stopBits)) {
+            ShowMessageBox("串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING);
+            return;
+        }
+        m_portOpen = m_port.StartMonitor() ? 1 : 0;
+        m_deviceList->clear();
+        SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
+    } else {
+        m_port.ClosePort();
+        m_portOpen = 0;
+        SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
+    }
+    const bool closedNow = g_portClosed == 0;
+    for (const int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PARITY}) {
+        EnableDlgItem(id, closedNow);
+    }
+    g_portClosed = g_portClosed ? 0 : 1;
+    const bool open = g_portClosed == 0;
+
+    const int tab = m_tab->GetCurSel();
+    if (tab == 0) {
+        m_tarvoPage.EnableDlgItem(IDC_LED1, open);
+        m_tarvoPage.EnableDlgItem(IDC_LED2, open);
+        m_tarvoPage.update();
+    }
+    EnableDlgItem(IDC_AUTO_ASSIGN, open);
+    EnableDlgItem(IDC_SEARCH, open);
+    EnableDlgItem(IDOK, tab == 0 && open);
+    EnableDlgItem(IDC_WRITE_ADDRESS, open);
+}
+
+void CRavlinDlg::OnClearLog() {
+    m_log.Clear();
+}
+
+LRESULT CRavlinDlg::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SERIAL_RXBYTE:
+            return OnSerialRxByte(wParam, lParam);
+        default:  // WM_SERIAL_CTS_EVENT and the rest: nothing to do
+            return 0;
+    }
+}
+
+LRESULT CRavlinDlg::OnSerialRxByte(WPARAM wParam, LPARAM /*lParam = port number*/) {
+    const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
+    AppendLog(byte);
+    // Next: the byte goes to the receive parser, which assembles frames and dispatches each
+    // complete one (status lines, found devices, address requests, configuration replies).
+    return 0;
+}

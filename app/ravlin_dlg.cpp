@@ -1,0 +1,235 @@
+// CRavlinDlg: construction, start-up, the tab control and its pages, the window menu with the
+// About box, and shutdown. The port panel and the log are in port_panel.cpp.
+
+#include "app/ravlin_dlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+#include "app/about_dlg.h"
+#include "platform/message_box.h"
+#include "platform/qt_tab_control.h"
+#include "res/resource.h"
+#include "res/string_table.h"
+
+int g_portClosed = 1;
+
+CRavlinDlg::CRavlinDlg()
+    : CDialog(IDD_RAVLIN_DIALOG),
+      m_hIcon(QApplication::windowIcon()),
+      m_owner([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+          return OnMessage(message, wParam, lParam);
+      }) {
+    // Every main dialog starts with the port closed.
+    g_portClosed = 1;
+}
+
+CRavlinDlg::~CRavlinDlg() {
+    // A dialog that is destroyed without having ended still closes its port first, so that no
+    // monitor thread is left waiting on it.
+    DestroyWindow();
+    m_owner.Detach();
+}
+
+bool CRavlinDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    // There is no window menu to extend here: the About entry goes into the dialog's context
+    // menu (and F1).
+    m_aboutMenuText = QString::fromUtf8(LoadResourceString(IDS_ABOUTBOX));
+
+    setWindowIcon(m_hIcon);
+
+    m_portCombo = Item<QComboBox>(IDC_PORT);
+    m_baudCombo = Item<QComboBox>(IDC_BAUD);
+    m_dataBitsCombo = Item<QComboBox>(IDC_DATA_BITS);
+    m_stopBitsCombo = Item<QComboBox>(IDC_STOP_BITS);
+    m_parityCombo = Item<QComboBox>(IDC_PARITY);
+    m_addressCombo = Item<QComboBox>(IDC_ADDRESS);
+    m_deviceList = Item<QListWidget>(IDC_DEVICE_LIST);
+    m_logEdit = Item<QPlainTextEdit>(IDC_LOG);
+    m_tab = Item<QtTabControl>(IDC_TAB);
+    m_log.Attach(m_logEdit);
+
+    connect(m_deviceList, &QListWidget::currentRowChanged, this,
+            [this] { RefreshDeviceSelection(); });
+    connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnDeviceListDblClk(); });
+    connect(m_tab, &QtTabControl::SelChange, this, &CRavlinDlg::OnTabSelChange);
+    if (auto* link = Item<QLabel>(IDC_MAKER_LINK)) {
+        link->setToolTip(QString::fromUtf8(kMakerUrl));
+        link->setProperty("url", QString::fromUtf8(kMakerUrl));
+        connect(link, &QLabel::linkActivated, this,
+                [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerUrl))); });
+    }
+
+    FillPortPanel();
+
+    if (EnumeratePorts()) {
+        FillPortList();
+    } else {
+        ShowMessageBox("没有发现串口!", kAppName, MB_OK | MB_ICONWARNING);
+        EnableDlgItem(IDC_OPEN_CLOSE, false);
+        EnableDlgItem(IDC_SEARCH, false);
+        EnableDlgItem(IDC_WRITE_ADDRESS, false);
+        EnableDlgItem(IDOK, false);
+    }
+
+    m_tab->InsertItem(0, QStringLiteral("TARVO"));
+    m_tab->InsertItem(1, QStringLiteral("MIRELL"));
+    m_tab->InsertItem(2, QStringLiteral("OSKAN"));
+    m_tarvoPage.Create(m_tab);
+    m_tarvoPage.setGeometry(m_tab->PageRect());
+    m_mirellPage.Create(m_tab);
+    m_oskanPage.Create(m_tab);
+    m_tarvoPage.setAccessibleName(QStringLiteral("TARVO"));
+    m_mirellPage.setAccessibleName(QStringLiteral("MIRELL"));
+    m_oskanPage.setAccessibleName(QStringLiteral("OSKAN"));
+    m_tab->SetCurSel(0);
+
+    ShowPage(m_tab->GetCurSel());
+    RefreshDeviceSelection();
+    return true;
+}
+
+void CRavlinDlg::ShowPage(int index) {
+    const QRect page = m_tab->PageRect();
+    m_tarvoPage.setGeometry(page);
+    m_mirellPage.setGeometry(page);
+    m_oskanPage.setGeometry(page);
+    if (index < 0) {
+        return;
+    }
+    m_tarvoPage.setVisible(index != 1 && index != 2);
+    m_mirellPage.setVisible(index == 1);
+    m_oskanPage.setVisible(index == 2);
+}
+
+void CRavlinDlg::OnTabSelChange() {
+    const int tab = m_tab->GetCurSel();
+    if (tab >= 0) {
+        ShowPage(tab);
+    }
+    if (tab == 0) {
+        m_txFrame.WithLock([](TxFrame::Bytes& bytes) { bytes[1] = 9; });
+        ShowDlgItem(IDC_AUTO_ASSIGN, true);
+        ShowDlgItem(IDC_WRITE_ADDRESS, false);
+        EnableDlgItem(IDOK, true);
+    } else if (tab == 1 || tab == 2) {
+        const std::uint8_t type = tab == 1 ? 8 : 6;
+        m_txFrame.WithLock([type](TxFrame::Bytes& bytes) { bytes[1] = type; });
+        ShowDlgItem(IDC_AUTO_ASSIGN, false);
+        ShowDlgItem(IDC_WRITE_ADDRESS, true);
+        EnableDlgItem(IDOK, false);
+    }
+    m_deviceList->clear();
+    RefreshDeviceSelection();
+}
+
+void CRavlinDlg::OnCommand(int id) {
+    switch (id) {
+        case IDOK:
+            OnWriteKeyConfig();
+            break;
+        case IDCANCEL:
+            OnCancel();
+            break;
+        case IDC_OPEN_CLOSE:
+            OnOpenClosePort();
+            break;
+        case IDC_WRITE_ADDRESS:
+            OnWriteAddress();
+            break;
+        case IDC_SEARCH:
+            OnSearch();
+            break;
+        case IDC_AUTO_ASSIGN:
+            OnAutoAssign();
+            break;
+        case IDC_CLEAR_LOG:
+            OnClearLog();
+            break;
+        default:
+            break;
+    }
+}
+
+void CRavlinDlg::OnCancel() {
+    if (m_portOpen) {
+        m_port.ClosePort();
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CRavlinDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    // After OnCancel this is a second close, which finds the port closed.
+    if (m_portOpen) {
+        m_port.ClosePort();
+    }
+    for (CDialog* page : {static_cast<CDialog*>(&m_tarvoPage), static_cast<CDialog*>(&m_mirellPage),
+                          static_cast<CDialog*>(&m_oskanPage)}) {
+        if (page->IsCreated()) {
+            page->DestroyWindow();
+        }
+    }
+}
+
+void CRavlinDlg::OnSysCommand(unsigned id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal(this);
+    }
+}
+
+void CRavlinDlg::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_F1 && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        e->accept();
+        OnSysCommand(IDM_ABOUTBOX);
+        return;
+    }
+    CDialog::keyPressEvent(e);
+}
+
+void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
+    if (m_aboutMenuText.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("windowMenu"));
+    QAction* about = menu.addAction(m_aboutMenuText);
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    if (menu.exec(e->globalPos()) == about) {
+        OnSysCommand(IDM_ABOUTBOX);
+    }
+}
+
+int CRavlinDlg::DeviceListCurSel() const {
+    return m_deviceList ? m_deviceList->currentRow() : -1;
+}
+
+std::uint32_t CRavlinDlg::DeviceListItemData(int index) const {
+    const QListWidgetItem* item = m_deviceList ? m_deviceList->item(index) : nullptr;
+    return item ? item->data(Qt::UserRole).toUInt() : 0;
+}
+
+void CRavlinDlg::SendTxFrame(unsigned count) {
+    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
+        m_port.SendBytes(bytes.data(), std::min<unsigned>(count, TxFrame::kSize));
+    });
+}
+
+// The discovery and assignment steps fill these.
+void CRavlinDlg::OnWriteKeyConfig() {}
+void CRavlinDlg::OnSearch() {}
+void CRavlinDlg::OnAutoAssign() {}
+void CRavlinDlg::OnWriteAddress() {}
+void CRavlinDlg::OnDeviceListDblClk() {}
+void CRavlinDlg::RefreshDeviceSelection() {}

@@ -1,0 +1,117 @@
+#pragma once
+// CRavlinDlg: the main dialog. It owns the serial engine, the outgoing frame, the port panel,
+// the address group, the device and status lists, the received-bytes log and the tab control
+// with the three device pages, and receives the engine's messages.
+
+#include <QIcon>
+#include <QString>
+#include <cstdint>
+
+#include "app/hex_log.h"
+#include "bus/tx_frame.h"
+#include "pages/mirell_dlg.h"
+#include "pages/oskan_dlg.h"
+#include "pages/page_host.h"
+#include "pages/tarvo_dlg.h"
+#include "platform/qt_dialog.h"
+#include "platform/qt_message_owner.h"
+#include "serial/serial_port.h"
+
+class QComboBox;
+class QListWidget;
+class QPlainTextEdit;
+class QtTabControl;
+
+// 1 while the local port is closed, 0 while it is open.
+extern int g_portClosed;
+
+// The application's name: the caption of its message boxes.
+inline constexpr char kAppName[] = "Ravlin";
+// The maker behind the link control, and where it leads.
+inline constexpr char kMakerUrl[] = "https://example.org/quillmere/ravlin";
+
+// Command of the About entry of the window menu.
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+class CRavlinDlg : public CDialog, public CPageHost {
+    Q_OBJECT
+public:
+    CRavlinDlg();
+    ~CRavlinDlg() override;
+
+    // What the pages use.
+    int DeviceListCurSel() const override;
+    std::uint32_t DeviceListItemData(int index) const override;
+    TxFrame& TxFrameBytes() override { return m_txFrame; }
+    void SendTxFrame(unsigned count) override;
+
+    // Window messages, as the serial engine sends them.
+    LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnSerialRxByte(WPARAM wParam, LPARAM lParam);
+    IMessageOwner* MessageOwner() { return &m_owner; }
+
+    // The window menu's commands: IDM_ABOUTBOX runs the About box.
+    void OnSysCommand(unsigned id);
+    void ShowPage(int index);
+
+    // State that the tests and the next steps look at.
+    CSerialPort& Port() { return m_port; }
+    bool PortOpen() const { return m_portOpen != 0; }
+    CHexLog& Log() { return m_log; }
+    QtTabControl* TabControl() const { return m_tab; }
+    CTarvoDlg& TarvoPage() { return m_tarvoPage; }
+    CMirellDlg& MirellPage() { return m_mirellPage; }
+    COskanDlg& OskanPage() { return m_oskanPage; }
+
+protected:
+    bool OnInitDialog() override;
+    void OnCommand(int id) override;
+    void OnCancel() override;
+    void OnDestroy() override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    // Lists the serial ports into the engine's lists; true when there is at least one.
+    virtual bool EnumeratePorts() { return m_port.EnumeratePorts(); }
+
+    CSerialPort m_port;
+
+private:
+    // Port panel.
+    void FillPortPanel();
+    void FillPortList();
+    void OnOpenClosePort();
+    void AppendLog(std::uint8_t byte) { m_log.Append(byte); }
+    void OnClearLog();
+
+    void OnTabSelChange();
+
+    // Bus buttons and the device list; the discovery and assignment steps fill these.
+    void OnWriteKeyConfig();
+    void OnSearch();
+    void OnAutoAssign();
+    void OnWriteAddress();
+    void OnDeviceListDblClk();
+    void RefreshDeviceSelection();
+
+    QIcon m_hIcon;
+    QComboBox* m_portCombo = nullptr;
+    QComboBox* m_baudCombo = nullptr;
+    QComboBox* m_dataBitsCombo = nullptr;
+    QComboBox* m_stopBitsCombo = nullptr;
+    QComboBox* m_parityCombo = nullptr;
+    TxFrame m_txFrame;  // starts FA 09 01 00
+    // The receive parser with its buffer and state, and the dispatch of complete frames
+    // (bus/rx_parser.h, bus/bus_dispatch.h) join here; OnSerialRxByte feeds them.
+    QComboBox* m_addressCombo = nullptr;
+    QListWidget* m_deviceList = nullptr;
+    int m_portOpen = 0;  // the monitor thread of the open port was started
+    QPlainTextEdit* m_logEdit = nullptr;
+    CHexLog m_log;  // m_logText and the log's catching up
+    QtTabControl* m_tab = nullptr;
+    CTarvoDlg m_tarvoPage;
+    CMirellDlg m_mirellPage;
+    COskanDlg m_oskanPage;
+    QString m_aboutMenuText;
+    // Last member, so it goes first: it releases a monitor thread still blocked on it.
+    QtMessageOwner m_owner;
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The owner of an engine's messages on the Qt side. Messages sent from another thread travel
+// as ONE posted event per run and the sender blocks until the owner's thread has handled every
+// message of the run, each on its own and in order; sent on the owner's thread they are handled
+// at once. PumpPendingMessages lets the owner's thread, while it waits for another thread,
+// handle what that thread has posted and is blocked on (a run of messages, or a message box
+// that must be shown on the UI thread).
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "platform/window_message.h"
+
+using LRESULT = std::intptr_t;
+
+class QtMessageOwner : public QObject, public IMessageOwner {
+    Q_OBJECT
+public:
+    using Handler = std::function<LRESULT(std::uint32_t message, WPARAM wParam, LPARAM lParam)>;
+
+    // The owner lives on the thread that constructs it (the UI thread) and hands every message
+    // to `handler` there.
+    explicit QtMessageOwner(Handler handler, QObject* parent = nullptr);
+    // Releases every sender still waiting; later sends return at once without being handled.
+    ~QtMessageOwner() override;
+
+    void SendMessages(const WindowMessage* messages, std::size_t count) override;
+    void PumpPendingMessages() override;
+
+    // Stops delivering: runs not yet handled are dropped and their senders released. Used by the
+    // owner window as it goes away.
+    void Detach();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void Deliver(const WindowMessage* messages, std::size_t count);
+
+    Handler m_handler;
+    std::mutex m_mutex;  // guards m_detached against a send racing the owner's end
+    bool m_detached = false;
+};
