@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -147,10 +148,18 @@ bool CTarvoDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CTarvoDlg::SetCodeCaptions(bool shortLong) {
-    SetDlgItemText(IDC_PRESS_GROUP,
-                   shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码"));
-    SetDlgItemText(IDC_RELEASE_GROUP,
-                   shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码"));
+    SetGroupCaption(IDC_PRESS_GROUP,
+                    shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码"));
+    SetGroupCaption(IDC_RELEASE_GROUP,
+                    shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码"));
+}
+
+void CTarvoDlg::SetGroupCaption(int id, const QString& text) {
+    // A group box's caption is its title; screen readers announce it under the same text.
+    if (auto* box = Item<QGroupBox>(id)) {
+        box->setTitle(text);
+        box->setAccessibleName(text);
+    }
 }
 
 void CTarvoDlg::SetKeyMode(int flag) {
