@@ -1,0 +1,108 @@
+// The two pages as an installer sees them: every switch inside the frame drawn around it, and
+// pictures of both pages. With RAVLIN_PAGE_PICTURES set to a folder, the pictures are saved
+// there as mirell-page.png and oskan-page.png. How much room each caption has is printed.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QImage>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+
+#include "controls/switch_btn.h"
+#include "page_test_host.h"
+#include "pages/mirell_dlg.h"
+#include "pages/oskan_dlg.h"
+
+using namespace power_test;
+
+namespace {
+
+// Prints how wide and high each caption is against the half it is drawn in.
+void PrintCaptionRoom(const char* page, const CSwitchBtn& sw) {
+    const QFontMetrics metrics(CSwitchBtn::CaptionFont());
+    const SwitchGeometry g = sw.Geometry();
+    for (const auto& [text, r] :
+         {std::pair{sw.m_firstText, g.first}, {sw.m_secondText, g.second}}) {
+        std::printf("%s switch %d \"%s\": text %dx%d px in a half of %dx%d px\n", page,
+                    sw.property("controlId").toInt(), text.toUtf8().constData(),
+                    metrics.horizontalAdvance(text), metrics.height(), r.right - r.left,
+                    r.bottom - r.top);
+    }
+}
+
+// Every switch lies within one of the page's group boxes, and within the page.
+void ExpectSwitchesFramed(const QWidget& page) {
+    const auto frames = page.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
+    for (const CSwitchBtn* sw : page.findChildren<CSwitchBtn*>(Qt::FindDirectChildrenOnly)) {
+        bool framed = false;
+        for (const QGroupBox* frame : frames) {
+            framed = framed || frame->geometry().contains(sw->geometry());
+        }
+        EXPECT_TRUE(framed) << "switch " << sw->property("controlId").toInt();
+        EXPECT_TRUE(page.rect().contains(sw->geometry()));
+    }
+}
+
+void SavePicture(QWidget& page, const char* name) {
+    // Let every switch finish painting before the grab.
+    ASSERT_TRUE(WaitFor([&] {
+        for (const CSwitchBtn* sw : page.findChildren<CSwitchBtn*>()) {
+            if (sw->Sliding() || sw->m_animatePending != 0) {
+                return false;
+            }
+        }
+        return true;
+    }));
+    const QImage image = page.grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), page.size() * page.devicePixelRatioF());
+    const char* folder = std::getenv("RAVLIN_PAGE_PICTURES");
+    if (folder != nullptr && *folder != '\0') {
+        QDir().mkpath(QString::fromUtf8(folder));
+        const QString path = QDir(QString::fromUtf8(folder)).filePath(QString::fromUtf8(name));
+        EXPECT_TRUE(image.save(path)) << path.toStdString();
+    }
+}
+
+TEST(PagePictures, MirellPage) {
+    TestPageHost host;
+    host.AddDevice(0x10);
+    host.Select(0);
+    CMirellDlg page;
+    ASSERT_TRUE(page.Create(host.Tab()));
+    host.Tab()->resize(page.size());
+    host.resize(host.Tab()->geometry().right() + 1, std::max(page.height(), 240));
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+
+    ExpectSwitchesFramed(page);
+    for (const CSwitchBtn* sw : page.findChildren<CSwitchBtn*>()) {
+        PrintCaptionRoom("MIRELL", *sw);
+    }
+    // One switch up, to show both caption colours in the picture.
+    ClickUpperHalf(Switch(&page, IDC_SW_SCREEN));
+    SavePicture(page, "mirell-page.png");
+}
+
+TEST(PagePictures, OskanPage) {
+    TestPageHost host;
+    host.AddDevice(0x0A);
+    host.Select(0);
+    COskanDlg page;
+    ASSERT_TRUE(page.Create(host.Tab()));
+    host.Tab()->resize(page.size());
+    host.resize(host.Tab()->geometry().right() + 1, std::max(page.height(), 240));
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+
+    ExpectSwitchesFramed(page);
+    PrintCaptionRoom("OSKAN", *Switch(&page, IDC_SW_CH1));
+    ClickUpperHalf(Switch(&page, IDC_SW_CH1 + 2));
+    SavePicture(page, "oskan-page.png");
+}
+
+}  // namespace
