@@ -230,6 +230,7 @@ std::map<int, QWidget*> BuildDialogTemplate(QWidget* dialog, const DialogTemplat
     for (std::size_t i = 0; i < t.items.size(); ++i) {
         const DialogItem& item = t.items[i];
         QWidget* w = CreateItem(item, dialog, units);
+        w->setProperty("templateIndex", static_cast<int>(i));
         const QString name = AccessibleNameOf(t, i);
         if (!name.isEmpty()) {
             w->setAccessibleName(name);

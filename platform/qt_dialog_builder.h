@@ -30,7 +30,8 @@ struct DialogUnits {
 };
 
 // Creates the items of `t` as children of `dialog`, in template order, and sets the dialog's
-// font and size (and, for a popup, its caption). Returns the numbered controls by number.
+// font and size (and, for a popup, its caption). Each widget keeps its place in the template in
+// the property "templateIndex". Returns the numbered controls by number.
 std::map<int, QWidget*> BuildDialogTemplate(QWidget* dialog, const DialogTemplate& t);
 
 // The control numbered `id` among the controls of `dialog` itself (not those of its pages),
