@@ -302,6 +302,15 @@ TEST_F(MainDialogTest, ScreenshotOfTheMainWindow) {
     const QString path = qEnvironmentVariable("RAVLIN_SCREENSHOT_DIR", QStringLiteral(".")) +
                          QStringLiteral("/main-window.png");
     EXPECT_TRUE(m_dlg->grab().save(path));
+    // The other tabs, for a look at the pages in place.
+    for (int tab : {1, 2}) {
+        ClickTab(tab);
+        EXPECT_TRUE(m_dlg->grab().save(
+            QStringLiteral("%1/main-window-tab%2.png")
+                .arg(qEnvironmentVariable("RAVLIN_SCREENSHOT_DIR", QStringLiteral(".")))
+                .arg(tab)));
+    }
+    ClickTab(0);
     // Every control lies inside the window.
     for (QWidget* child : m_dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->property(kControlIdProperty).isValid()) {
