@@ -2,13 +2,11 @@
 // rectangle, with its number, text, state and accessible name; dialog units follow the font;
 // frames never take clicks from the controls they surround.
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 
 #include "gui_test_support.h"
@@ -82,33 +80,18 @@ INSTANTIATE_TEST_SUITE_P(AllTemplates, TemplateTest,
                          ::testing::Values(IDD_ABOUTBOX, IDD_RAVLIN_DIALOG, IDD_TARVO, IDD_MIRELL,
                                            IDD_OSKAN));
 
-TEST(DialogBuilder, PagesCarryAllTheirItems) {
+TEST(DialogBuilder, PageControlsAreNamedByTheirLabelOrFrame) {
     EXPECT_EQ(FindDialogTemplate(IDD_TARVO)->items.size(), 26u);
     EXPECT_EQ(FindDialogTemplate(IDD_MIRELL)->items.size(), 22u);
     EXPECT_EQ(FindDialogTemplate(IDD_OSKAN)->items.size(), 3u);
-
     QWidget tarvo;
     BuildDialogTemplate(&tarvo, *FindDialogTemplate(IDD_TARVO));
-    EXPECT_EQ(tarvo.size(),
-              QSize(DialogUnits::Of(tarvo.font()).X(448), DialogUnits::Of(tarvo.font()).Y(202)));
-    EXPECT_NE(Control<QRadioButton>(&tarvo, IDC_MODE_PRESS_RELEASE), nullptr);
-    EXPECT_NE(Control<QCheckBox>(&tarvo, IDC_RELEASE_HEX), nullptr);
-    EXPECT_FALSE(Control<QPushButton>(&tarvo, IDC_LED1)->isEnabled());
     EXPECT_EQ(FindControl(&tarvo, IDC_LONG_PRESS_MS)->accessibleName(),
               QStringLiteral("长按时间(ms)"));
     EXPECT_EQ(FindControl(&tarvo, IDC_PRESS_CODES)->accessibleName(), QStringLiteral("按下功能码"));
     EXPECT_EQ(FindControl(&tarvo, IDC_RELEASE_CODES)->accessibleName(),
               QStringLiteral("弹起功能码"));
     EXPECT_EQ(FindControl(&tarvo, IDC_DEV_PARITY)->accessibleName(), QStringLiteral("校验"));
-
-    QWidget mirell;
-    BuildDialogTemplate(&mirell, *FindDialogTemplate(IDD_MIRELL));
-    EXPECT_TRUE(FindControl(&mirell, IDC_SEQ_ON)->isHidden());
-    EXPECT_TRUE(FindControl(&mirell, IDC_SEQ_OFF)->isHidden());
-    EXPECT_FALSE(FindControl(&mirell, IDC_SEQ_ENABLE)->isHidden());
-    for (int id : {IDC_SCREEN_PLACE, IDC_LIFTER_PLACE, IDC_SEQ_PLACE, IDC_PROJECTOR_PLACE}) {
-        EXPECT_TRUE(FindControl(&mirell, id)->isHidden()) << id;
-    }
 }
 
 TEST(DialogBuilder, DialogUnitsFollowTheFontAndTheShellFontHasChineseGlyphs) {
