@@ -66,7 +66,7 @@ void CRavlinDlg::OnOpenClosePort() {
             return;
         }
         m_portOpen = m_port.StartMonitor() ? 1 : 0;
-        m_deviceList->clear();
+        ClearDeviceList();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
     } else {
         m_port.ClosePort();
@@ -108,7 +108,8 @@ LRESULT CRavlinDlg::OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lPara
 LRESULT CRavlinDlg::OnSerialRxByte(WPARAM wParam, LPARAM /*lParam = port number*/) {
     const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
     AppendLog(byte);
-    // Next: the byte goes to the receive parser, which assembles frames and dispatches each
-    // complete one (status lines, found devices, address requests, configuration replies).
+    // The parser assembles frames and hands each complete one to the dispatch: status lines,
+    // found devices, answers to address requests, the configuration reply.
+    m_parser.Feed(byte, m_dispatcher);
     return 0;
 }

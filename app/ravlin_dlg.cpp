@@ -55,13 +55,17 @@ bool CRavlinDlg::OnInitDialog() {
     m_parityCombo = Item<QComboBox>(IDC_PARITY);
     m_addressCombo = Item<QComboBox>(IDC_ADDRESS);
     m_deviceList = Item<QListWidget>(IDC_DEVICE_LIST);
+    m_statusList = Item<QListWidget>(IDC_STATUS_LIST);
     m_logEdit = Item<QPlainTextEdit>(IDC_LOG);
     m_tab = Item<QtTabControl>(IDC_TAB);
     m_log.Attach(m_logEdit);
 
-    connect(m_deviceList, &QListWidget::currentRowChanged, this,
+    // The device list reports the user's selection changes (the list is only ever emptied or
+    // appended to by the program, with no selection change of its own) and double clicks.
+    connect(m_deviceList, &QListWidget::itemSelectionChanged, this,
             [this] { RefreshDeviceSelection(); });
-    connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnDeviceListDblClk(); });
+    connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnReadDeviceConfig(); });
+    m_deviceList->installEventFilter(this);
     connect(m_tab, &QtTabControl::SelChange, this, &CRavlinDlg::OnTabSelChange);
     if (auto* link = Item<QLabel>(IDC_MAKER_LINK)) {
         link->setToolTip(QString::fromUtf8(kMakerUrl));
@@ -129,7 +133,7 @@ void CRavlinDlg::OnTabSelChange() {
         ShowDlgItem(IDC_WRITE_ADDRESS, true);
         EnableDlgItem(IDOK, false);
     }
-    m_deviceList->clear();
+    ClearDeviceList();
     RefreshDeviceSelection();
 }
 
@@ -162,6 +166,8 @@ void CRavlinDlg::OnCommand(int id) {
 }
 
 void CRavlinDlg::OnCancel() {
+    // A "写入" sequence still running sends nothing more.
+    m_keyWriter.Stop();
     if (m_portOpen) {
         m_port.ClosePort();
     }
@@ -170,6 +176,7 @@ void CRavlinDlg::OnCancel() {
 
 void CRavlinDlg::OnDestroy() {
     CDialog::OnDestroy();
+    m_keyWriter.Stop();
     // After OnCancel this is a second close, which finds the port closed.
     if (m_portOpen) {
         m_port.ClosePort();
@@ -212,24 +219,16 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
 }
 
 int CRavlinDlg::DeviceListCurSel() const {
-    return m_deviceList ? m_deviceList->currentRow() : -1;
+    // The selected line, as the native list reports it: a current line that is not selected
+    // (the list may make its first line current when it takes the focus) is no selection.
+    if (!m_deviceList) {
+        return -1;
+    }
+    const QList<QListWidgetItem*> selected = m_deviceList->selectedItems();
+    return selected.isEmpty() ? -1 : m_deviceList->row(selected.front());
 }
 
 std::uint32_t CRavlinDlg::DeviceListItemData(int index) const {
     const QListWidgetItem* item = m_deviceList ? m_deviceList->item(index) : nullptr;
     return item ? item->data(Qt::UserRole).toUInt() : 0;
 }
-
-void CRavlinDlg::SendTxFrame(unsigned count) {
-    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
-        m_port.SendBytes(bytes.data(), std::min<unsigned>(count, TxFrame::kSize));
-    });
-}
-
-// The discovery and assignment steps fill these.
-void CRavlinDlg::OnWriteKeyConfig() {}
-void CRavlinDlg::OnSearch() {}
-void CRavlinDlg::OnAutoAssign() {}
-void CRavlinDlg::OnWriteAddress() {}
-void CRavlinDlg::OnDeviceListDblClk() {}
-void CRavlinDlg::RefreshDeviceSelection() {}

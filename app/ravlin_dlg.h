@@ -8,7 +8,10 @@
 #include <cstdint>
 
 #include "app/hex_log.h"
+#include "bus/bus_dispatch.h"
+#include "bus/rx_parser.h"
 #include "bus/tx_frame.h"
+#include "pages/key_config_write.h"
 #include "pages/mirell_dlg.h"
 #include "pages/oskan_dlg.h"
 #include "pages/page_host.h"
@@ -33,7 +36,11 @@ inline constexpr char kMakerUrl[] = "https://example.org/quillmere/ravlin";
 // Command of the About entry of the window menu.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 
-class CRavlinDlg : public CDialog, public CPageHost {
+// Pause between an address write and the search that follows it, so that the engine has taken
+// the first frame before the second replaces it.
+inline constexpr int kAddressWritePauseMs = 300;
+
+class CRavlinDlg : public CDialog, public CPageHost, public IBusView {
     Q_OBJECT
 public:
     CRavlinDlg();
@@ -43,7 +50,20 @@ public:
     int DeviceListCurSel() const override;
     std::uint32_t DeviceListItemData(int index) const override;
     TxFrame& TxFrameBytes() override { return m_txFrame; }
+    // Hands the first `count` bytes of the outgoing frame to the engine, under the frame's lock.
+    // Also what the dispatch of received frames sends with.
     void SendTxFrame(unsigned count) override;
+    // FA tt 00 00 with the type code of the current tab.
+    void SendSearchFrame();
+
+    // What the dispatch of received frames shows and hands on (bus/bus_dispatch.h).
+    int CurrentTab() const override;
+    void AddStatusLine(const char* utf8) override;
+    void ScrollStatusToLastLine() override;
+    void AddDeviceToList(std::uint8_t address) override;
+    void SetMirellRecord(const OrvalMirell& record) override;
+    void SetOskanRecord(const OrvalOskan& record) override;
+    void LoadTarvoConfig(const TarvoConfigBlock& block) override;
 
     // Window messages, as the serial engine sends them.
     LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam);
@@ -62,6 +82,9 @@ public:
     CTarvoDlg& TarvoPage() { return m_tarvoPage; }
     CMirellDlg& MirellPage() { return m_mirellPage; }
     COskanDlg& OskanPage() { return m_oskanPage; }
+    const RxParser& Parser() const { return m_parser; }
+    std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
+    CKeyConfigWriter& KeyConfigWriter() { return m_keyWriter; }
 
 protected:
     bool OnInitDialog() override;
@@ -70,6 +93,8 @@ protected:
     void OnDestroy() override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // Focus leaving the device list (OnDeviceListKillFocus).
+    bool eventFilter(QObject* watched, QEvent* e) override;
     // Lists the serial ports into the engine's lists; true when there is at least one.
     virtual bool EnumeratePorts() { return m_port.EnumeratePorts(); }
 
@@ -85,13 +110,19 @@ private:
 
     void OnTabSelChange();
 
-    // Bus buttons and the device list; the discovery and assignment steps fill these.
+    // Bus buttons and the device list (bus_handlers.cpp).
     void OnWriteKeyConfig();
     void OnSearch();
     void OnAutoAssign();
     void OnWriteAddress();
-    void OnDeviceListDblClk();
+    void OnReadDeviceConfig();
+    void OnDeviceListKillFocus();
     void RefreshDeviceSelection();
+    // Empties the device list. Like the native list's reset, this is no selection change of
+    // the user's: the pages keep their enabled state until the next RefreshDeviceSelection.
+    void ClearDeviceList();
+    // Waits `ms` while received bytes and timers go on being handled; the user's input waits.
+    void PauseHandlingBytes(int ms);
 
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
@@ -100,10 +131,13 @@ private:
     QComboBox* m_stopBitsCombo = nullptr;
     QComboBox* m_parityCombo = nullptr;
     TxFrame m_txFrame;  // starts FA 09 01 00
-    // The receive parser with its buffer and state, and the dispatch of complete frames
-    // (bus/rx_parser.h, bus/bus_dispatch.h) join here; OnSerialRxByte feeds them.
+    // The receive parser (buffer and state) and the dispatch of its complete frames, which
+    // holds the automatic-assignment counter m_nextAddress; OnSerialRxByte feeds them.
+    RxParser m_parser;
+    BusDispatcher m_dispatcher{*this, m_txFrame};
     QComboBox* m_addressCombo = nullptr;
     QListWidget* m_deviceList = nullptr;
+    QListWidget* m_statusList = nullptr;
     int m_portOpen = 0;  // the monitor thread of the open port was started
     QPlainTextEdit* m_logEdit = nullptr;
     CHexLog m_log;  // m_logText and the log's catching up
@@ -111,6 +145,9 @@ private:
     CTarvoDlg m_tarvoPage;
     CMirellDlg m_mirellPage;
     COskanDlg m_oskanPage;
+    // The "写入" sequence of the TARVO tab. After the pages, the frame and the engine, so it
+    // goes before them; OnCancel and OnDestroy stop it before the port closes.
+    CKeyConfigWriter m_keyWriter;
     QString m_aboutMenuText;
     // Last member, so it goes first: it releases a monitor thread still blocked on it.
     QtMessageOwner m_owner;

@@ -1,0 +1,177 @@
+// CRavlinDlg: the bus side of the main dialog. What the dispatch of received frames shows
+// (status list, device list) and hands to the pages; the outgoing frame's hand-over; and the
+// handlers of the bus buttons and the device list: search, automatic assignment, address
+// write, configuration read, selection, and the key-configuration write of button 1.
+
+#include <QComboBox>
+#include <QEvent>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/ravlin_dlg.h"
+#include "bus/commands.h"
+#include "bus/frame.h"
+#include "platform/message_box.h"
+#include "platform/qt_tab_control.h"
+
+int CRavlinDlg::CurrentTab() const {
+    return m_tab ? m_tab->GetCurSel() : -1;
+}
+
+void CRavlinDlg::AddStatusLine(const char* utf8) {
+    m_statusList->addItem(QString::fromUtf8(utf8));
+}
+
+void CRavlinDlg::ScrollStatusToLastLine() {
+    // The last line becomes the top visible line, as far as the list can scroll.
+    if (QListWidgetItem* last = m_statusList->item(m_statusList->count() - 1)) {
+        m_statusList->scrollToItem(last, QAbstractItemView::PositionAtTop);
+    }
+}
+
+void CRavlinDlg::AddDeviceToList(std::uint8_t address) {
+    auto* item = new QListWidgetItem(QString::number(address));
+    item->setData(Qt::UserRole, static_cast<unsigned>(address));
+    m_deviceList->addItem(item);
+}
+
+void CRavlinDlg::SetMirellRecord(const OrvalMirell& record) {
+    m_mirellPage.SetDeviceRecord(record);
+}
+
+void CRavlinDlg::SetOskanRecord(const OrvalOskan& record) {
+    m_oskanPage.SetDeviceRecord(record);
+}
+
+void CRavlinDlg::LoadTarvoConfig(const TarvoConfigBlock& block) {
+    m_tarvoPage.LoadDeviceConfig(block);
+}
+
+void CRavlinDlg::SendTxFrame(unsigned count) {
+    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
+        m_port.SendBytes(bytes.data(), std::min<unsigned>(count, TxFrame::kSize));
+    });
+}
+
+void CRavlinDlg::SendSearchFrame() {
+    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
+        SendTxFrame(BuildSearchFrame(bytes, TypeCodeForTab(CurrentTab())));
+    });
+}
+
+void CRavlinDlg::ClearDeviceList() {
+    const QSignalBlocker quiet(m_deviceList);
+    m_deviceList->clear();
+}
+
+void CRavlinDlg::PauseHandlingBytes(int ms) {
+    // The engine's monitor may be waiting for this thread to take the bytes it received; while
+    // it waits it writes nothing. So the pause keeps handling them (and repainting), and only
+    // the user's input (clicks, keys, the close command) waits until the pause is over.
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CRavlinDlg::OnWriteKeyConfig() {
+    m_keyWriter.OnWriteKeyConfig(*this, m_tarvoPage, CurrentTab());
+}
+
+void CRavlinDlg::OnSearch() {
+    const int tab = CurrentTab();
+    if (tab == kTabMirell) {
+        m_mirellPage.m_deviceMap.clear();
+    } else if (tab == kTabOskan) {
+        m_oskanPage.m_deviceMap.clear();
+    }
+    SendSearchFrame();
+    ClearDeviceList();
+    m_log.Clear();
+}
+
+void CRavlinDlg::OnAutoAssign() {
+    AddStatusLine("当前状态:设备自动分配地址模式");
+    ScrollStatusToLastLine();
+    const auto first = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
+    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) { SendTxFrame(BuildAutoAssignFrame(bytes)); });
+    m_dispatcher.StartAutoAssign(first);
+}
+
+void CRavlinDlg::OnWriteAddress() {
+    const int sel = DeviceListCurSel();
+    if (sel < 0) {
+        ShowMessageBox("请选择一个设备!", kAppName, MB_OK);
+        return;
+    }
+    const auto device = static_cast<std::uint8_t>(DeviceListItemData(sel));
+    const auto newAddress = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
+    switch (CurrentTab()) {
+        case kTabMirell:
+            // The device names itself by the state bytes of its search reply; a device that
+            // has no record here gets no frame.
+            if (const auto* state = m_mirellPage.GetDeviceState(device)) {
+                m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
+                    SendTxFrame(BuildMirellAddressWrite(bytes, device, newAddress, *state));
+                });
+            }
+            break;
+        case kTabOskan:
+            m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
+                SendTxFrame(BuildOskanAddressWrite(bytes, device, newAddress));
+            });
+            break;
+        default:
+            break;
+    }
+    PauseHandlingBytes(kAddressWritePauseMs);
+    ClearDeviceList();
+    SendSearchFrame();
+}
+
+void CRavlinDlg::OnReadDeviceConfig() {
+    const int sel = DeviceListCurSel();
+    if (sel < 0) {
+        return;
+    }
+    const auto device = static_cast<std::uint8_t>(DeviceListItemData(sel));
+    m_txFrame.WithLock(
+        [&](TxFrame::Bytes& bytes) { SendTxFrame(BuildReadConfigFrame(bytes, device)); });
+}
+
+void CRavlinDlg::OnDeviceListKillFocus() {
+    const int sel = DeviceListCurSel();
+    if (sel >= 0) {
+        const QSignalBlocker quiet(m_deviceList);
+        m_deviceList->setCurrentRow(sel);
+    }
+}
+
+void CRavlinDlg::RefreshDeviceSelection() {
+    const int sel = DeviceListCurSel();
+    if (sel < 0) {
+        m_mirellPage.EnableControls(false);
+        m_oskanPage.EnableControls(false);
+        return;
+    }
+    const bool addressed = DeviceListItemData(sel) != 0;
+    switch (CurrentTab()) {
+        case kTabMirell:
+            m_mirellPage.EnableControls(addressed);
+            break;
+        case kTabOskan:
+            m_oskanPage.EnableControls(addressed);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CRavlinDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_deviceList && e->type() == QEvent::FocusOut) {
+        OnDeviceListKillFocus();
+    }
+    return CDialog::eventFilter(watched, e);
+}
