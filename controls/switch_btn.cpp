@@ -152,11 +152,14 @@ SwitchGeometry CSwitchBtn::Geometry() const {
 }
 
 void CSwitchBtn::UpdateAccessibleText() {
-    // Captions are written by the owner after Create, so the names follow them at every paint.
+    // Captions are written by the owner after Create, so the names follow them at every paint,
+    // unless the owner named the switch itself (which function or channel it drives).
     const QString name = m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
-    if (accessibleName() != name) {
+    if (accessibleName() != name &&
+        (accessibleName().isEmpty() || accessibleName() == m_autoName)) {
         setAccessibleName(name);
     }
+    m_autoName = name;
     const QString position = (m_state != 0 ? m_firstText : m_secondText).trimmed();
     if (accessibleDescription() != position) {
         setAccessibleDescription(position);

@@ -117,6 +117,7 @@ private:
     bool SlideAtEnd() const;
     void UpdateAccessibleText();
 
+    QString m_autoName;             // the accessible name made from the captions
     std::uint64_t m_pagePress = 0;  // the press that last went on to the page
     QTimer m_slideTimer;
     bool m_slideActive = false;

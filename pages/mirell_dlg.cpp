@@ -44,12 +44,13 @@ bool CMirellDlg::OnInitDialog() {
         int id;
         const char* firstText;
         const char* secondText;
+        const char* name;  // what a screen reader announces: the function it drives
     };
     const Placement placements[] = {
-        {&m_swScreen, IDC_SCREEN_PLACE, IDC_SW_SCREEN, "UP", " DOWN "},
-        {&m_swLifter, IDC_LIFTER_PLACE, IDC_SW_LIFTER, "UP", " DOWN "},
-        {&m_swProjector, IDC_PROJECTOR_PLACE, IDC_SW_PROJECTOR, "ON", " OFF "},
-        {&m_swSeq, IDC_SEQ_PLACE, IDC_SW_SEQ, "ON", " OFF "},
+        {&m_swScreen, IDC_SCREEN_PLACE, IDC_SW_SCREEN, "UP", " DOWN ", "SCREEN"},
+        {&m_swLifter, IDC_LIFTER_PLACE, IDC_SW_LIFTER, "UP", " DOWN ", "LIFTER"},
+        {&m_swProjector, IDC_PROJECTOR_PLACE, IDC_SW_PROJECTOR, "ON", " OFF ", "PROJECTOR"},
+        {&m_swSeq, IDC_SEQ_PLACE, IDC_SW_SEQ, "ON", " OFF ", "SEQ.SW"},
     };
     for (const Placement& p : placements) {
         p.sw->m_notifyTarget = this;
@@ -59,6 +60,7 @@ bool CMirellDlg::OnInitDialog() {
         p.sw->m_secondText = QString::fromUtf8(p.secondText);
         p.sw->m_state = 0;
         p.sw->m_vertical = 1;
+        p.sw->setAccessibleName(QString::fromUtf8(p.name));
     }
     m_swSeq.m_knobColor = QColor(255, 0, 0);
 

@@ -52,6 +52,7 @@ bool COskanDlg::OnInitDialog() {
         sw.m_idleTextColor = QColor(0, 0, 255);
         sw.m_activeTextColor = QColor(255, 0, 0);
         sw.m_knobColor = QColor(0, 255, 0);
+        sw.setAccessibleName(QStringLiteral("通道%1").arg(i + 1));
     }
 
     const CPageHost* host = CPageHost::Of(this);

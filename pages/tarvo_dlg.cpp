@@ -155,11 +155,8 @@ void CTarvoDlg::SetCodeCaptions(bool shortLong) {
 }
 
 void CTarvoDlg::SetGroupCaption(int id, const QString& text) {
-    // A group box's caption is its title; screen readers announce it under the same text.
-    if (auto* box = Item<QGroupBox>(id)) {
-        box->setTitle(text);
-        box->setAccessibleName(text);
-    }
+    // The group box's title; its accessible name follows the caption.
+    SetDlgItemText(id, text);
 }
 
 void CTarvoDlg::SetKeyMode(int flag) {

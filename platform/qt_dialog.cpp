@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,6 +96,9 @@ void CDialog::SetDlgItemText(int id, const QString& text) {
         line->setText(text);
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         edit->setPlainText(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+        old = group->title();
+        group->setTitle(text);
     } else {
         w->setWindowTitle(text);
     }
