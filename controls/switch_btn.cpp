@@ -2,9 +2,12 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace {
 
@@ -86,13 +89,24 @@ private:
 }  // namespace
 
 QFont CSwitchBtn::CaptionFont() {
-    QFont font;
-    const QString family = CaptionFontFamily();
-    if (!family.isEmpty()) {
-        font.setFamily(family);
-    }
-    font.setStyleHint(QFont::Serif);
-    font.setPointSize(16);
+    static const QFont font = [] {
+        QFont f;
+        const QString family = CaptionFontFamily();
+        if (!family.isEmpty()) {
+            f.setFamily(family);
+        }
+        f.setStyleHint(QFont::Serif);
+        f.setPointSize(16);
+        // 宋体 sets Latin letters at half the em; a stand-in with wider Latin letters is narrowed
+        // to that advance, so captions such as " DOWN " fit the halves they were made for.
+        const QString sample = QStringLiteral("UP DOWN ON OFF");
+        const qreal advance = QFontMetricsF(f).horizontalAdvance(sample) / sample.size();
+        const qreal halfEm = QFontInfo(f).pixelSize() / 2.0;
+        if (advance > halfEm && advance > 0) {
+            f.setStretch(std::max(50, static_cast<int>(100.0 * halfEm / advance)));
+        }
+        return f;
+    }();
     return font;
 }
 
