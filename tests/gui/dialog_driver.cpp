@@ -1,0 +1,98 @@
+#include "dialog_driver.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QTabBar>
+#include <QTest>
+
+#include "app/ravlin_dlg.h"
+#include "controls/switch_btn.h"
+#include "gui_test_support.h"
+#include "platform/qt_tab_control.h"
+#include "res/resource.h"
+
+namespace gui_test {
+
+namespace {
+
+QPoint Middle(const SwitchRect& r) {
+    return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+QPoint RowMiddle(QListWidget* list, int row) {
+    QListWidgetItem* item = list->item(row);
+    list->scrollToItem(item);
+    return list->visualItemRect(item).center();
+}
+
+}  // namespace
+
+QWidget* MainControl(const CRavlinDlg& dlg, int id) {
+    return FindControl(&dlg, id);
+}
+
+QListWidget* DeviceList(const CRavlinDlg& dlg) {
+    return qobject_cast<QListWidget*>(MainControl(dlg, IDC_DEVICE_LIST));
+}
+
+QListWidget* StatusList(const CRavlinDlg& dlg) {
+    return qobject_cast<QListWidget*>(MainControl(dlg, IDC_STATUS_LIST));
+}
+
+void ClickTab(CRavlinDlg& dlg, int index) {
+    QTabBar* bar = dlg.TabControl()->TabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+}
+
+bool ChooseText(QComboBox* combo, const QString& text) {
+    const int index = combo ? combo->findText(text) : -1;
+    if (index < 0) {
+        return false;
+    }
+    combo->setCurrentIndex(index);
+    return true;
+}
+
+bool OpenPort(CRavlinDlg& dlg, const QString& portName) {
+    if (!ChooseText(qobject_cast<QComboBox*>(MainControl(dlg, IDC_PORT)), portName)) {
+        return false;
+    }
+    Click(MainControl(dlg, IDC_OPEN_CLOSE));
+    return dlg.PortOpen();
+}
+
+void ClickRow(QListWidget* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowMiddle(list, row));
+}
+
+void DoubleClickRow(QListWidget* list, int row) {
+    const QPoint at = RowMiddle(list, row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+QStringList RowTexts(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
+    }
+    return texts;
+}
+
+std::vector<unsigned> RowData(const QListWidget* list) {
+    std::vector<unsigned> data;
+    for (int i = 0; i < list->count(); ++i) {
+        data.push_back(list->item(i)->data(Qt::UserRole).toUInt());
+    }
+    return data;
+}
+
+void ClickSwitchFirst(CSwitchBtn* sw) {
+    QTest::mouseClick(sw, Qt::LeftButton, Qt::NoModifier, Middle(sw->Geometry().firstHit));
+}
+
+void ClickSwitchSecond(CSwitchBtn* sw) {
+    QTest::mouseClick(sw, Qt::LeftButton, Qt::NoModifier, Middle(sw->Geometry().secondHit));
+}
+
+}  // namespace gui_test

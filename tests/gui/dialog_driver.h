@@ -1,0 +1,44 @@
+#pragma once
+// Driving the main dialog the way an installer does, for the bus tests and the end-to-end
+// tests: tabs, combo choices, rows of the lists and switches, all by real clicks on controls
+// found by number.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class CRavlinDlg;
+class CSwitchBtn;
+class QComboBox;
+class QListWidget;
+class QWidget;
+
+namespace gui_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A control of the main dialog by number.
+QWidget* MainControl(const CRavlinDlg& dlg, int id);
+QListWidget* DeviceList(const CRavlinDlg& dlg);
+QListWidget* StatusList(const CRavlinDlg& dlg);
+
+// Clicks tab `index` of the tab control.
+void ClickTab(CRavlinDlg& dlg, int index);
+// Selects the entry with this text, as a choice from the drop-down list; false when missing.
+bool ChooseText(QComboBox* combo, const QString& text);
+// Opens the port listed as `portName` with the default line settings.
+bool OpenPort(CRavlinDlg& dlg, const QString& portName);
+
+// Clicks / double-clicks the middle of row `row`.
+void ClickRow(QListWidget* list, int row);
+void DoubleClickRow(QListWidget* list, int row);
+// The texts of all rows, and the item data (bus address) of all rows.
+QStringList RowTexts(const QListWidget* list);
+std::vector<unsigned> RowData(const QListWidget* list);
+
+// A real click in the middle of the switch's upper ("UP"/"ON") or lower half.
+void ClickSwitchFirst(CSwitchBtn* sw);
+void ClickSwitchSecond(CSwitchBtn* sw);
+
+}  // namespace gui_test
