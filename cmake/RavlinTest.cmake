@@ -18,3 +18,20 @@ function(ravlin_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
+
+# ravlin_add_areas(): adds every sub-folder of the current folder that has a CMakeLists.txt;
+# each holds the programs of one area. In a Qt-free build (the sanitizer builds) the areas
+# that need Qt are left out.
+function(ravlin_add_areas)
+    file(GLOB areas LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(area ${areas})
+        if(IS_DIRECTORY ${area} AND EXISTS ${area}/CMakeLists.txt)
+            file(READ ${area}/CMakeLists.txt area_text)
+            string(FIND "${area_text}" "Qt6::" uses_qt)
+            if(NOT RAVLIN_WITH_QT AND NOT uses_qt EQUAL -1)
+                continue()
+            endif()
+            add_subdirectory(${area})
+        endif()
+    endforeach()
+endfunction()
