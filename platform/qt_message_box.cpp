@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
+#include <memory>
+#include <semaphore>
 
 #include "platform/message_box.h"
 
@@ -48,8 +50,17 @@ void InstallQtMessageBoxHandler() {
         if (QThread::currentThread() == app->thread()) {
             ShowOnUiThread(qtext, qcaption, flags);
         } else {
+            // The calling thread waits on a semaphore of its own rather than inside Qt, so the
+            // hand-over of the texts and the wait stay visible to the thread checker. The
+            // semaphore is released when the queued call is gone: after the box was closed, or
+            // when Qt drops the call because the application is ending.
+            std::binary_semaphore closed(0);
+            auto release = std::shared_ptr<void>(nullptr, [&closed](void*) { closed.release(); });
             QMetaObject::invokeMethod(
-                app, [&] { ShowOnUiThread(qtext, qcaption, flags); }, Qt::BlockingQueuedConnection);
+                app, [&, release] { ShowOnUiThread(qtext, qcaption, flags); },
+                Qt::QueuedConnection);
+            release.reset();
+            closed.acquire();
         }
     });
 }

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QSemaphore>
 #include <QThread>
+#include <semaphore>
 #include <utility>
 
 namespace {
@@ -18,7 +18,7 @@ QEvent::Type RunEventType() {
 // owner went away, so a sender can never be left blocked.
 class RunEvent : public QEvent {
 public:
-    RunEvent(const WindowMessage* messages, std::size_t count, QSemaphore* done)
+    RunEvent(const WindowMessage* messages, std::size_t count, std::binary_semaphore* done)
         : QEvent(RunEventType()), messages(messages), count(count), m_done(done) {}
     ~RunEvent() override { m_done->release(); }
 
@@ -26,7 +26,7 @@ public:
     const std::size_t count;
 
 private:
-    QSemaphore* const m_done;
+    std::binary_semaphore* const m_done;
 };
 
 }  // namespace
@@ -55,7 +55,7 @@ void QtMessageOwner::SendMessages(const WindowMessage* messages, std::size_t cou
         Deliver(messages, count);
         return;
     }
-    QSemaphore done;
+    std::binary_semaphore done(0);
     {
         std::lock_guard lock(m_mutex);
         if (m_detached) {
