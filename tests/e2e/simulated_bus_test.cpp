@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -274,6 +275,13 @@ TEST_F(SimulatedBusTest, TarvoConfigurationWrittenIsShownWhenReadBack) {
     EXPECT_EQ(Tarvo<QPlainTextEdit>(IDC_RELEASE_CODES)->toPlainText(), "7F");
     EXPECT_TRUE(Tarvo<QAbstractButton>(IDC_MODE_PRESS_RELEASE)->isChecked());
     EXPECT_TRUE(m_boxes.Boxes().empty());
+
+    // With RAVLIN_E2E_PICTURES set to a folder, the window as the installer now sees it is saved
+    // there (the README's picture).
+    if (const QByteArray folder = qgetenv("RAVLIN_E2E_PICTURES"); !folder.isEmpty()) {
+        QDir().mkpath(QString::fromLocal8Bit(folder));
+        EXPECT_TRUE(m_dlg->grab().save(QString::fromLocal8Bit(folder) + "/main-window.png"));
+    }
 }
 
 TEST_F(SimulatedBusTest, EndingTheDialogDuringAWriteStopsItSafely) {
