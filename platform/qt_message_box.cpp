@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 
 #include "platform/message_box.h"
@@ -37,6 +38,10 @@ void ShowOnUiThread(const QString& text, const QString& caption, unsigned flags)
     box.exec();
 }
 
+// Taken around posting a box to the UI thread and again before the UI thread reads it, so the
+// texts are ordered before their use also for a thread checker that cannot see inside Qt's queue.
+std::mutex g_handOver;
+
 }  // namespace
 
 void InstallQtMessageBoxHandler() {
@@ -56,9 +61,16 @@ void InstallQtMessageBoxHandler() {
             // when Qt drops the call because the application is ending.
             std::binary_semaphore closed(0);
             auto release = std::shared_ptr<void>(nullptr, [&closed](void*) { closed.release(); });
-            QMetaObject::invokeMethod(
-                app, [&, release] { ShowOnUiThread(qtext, qcaption, flags); },
-                Qt::QueuedConnection);
+            {
+                std::lock_guard lock(g_handOver);
+                QMetaObject::invokeMethod(
+                    app,
+                    [&, release] {
+                        { std::lock_guard order(g_handOver); }
+                        ShowOnUiThread(qtext, qcaption, flags);
+                    },
+                    Qt::QueuedConnection);
+            }
             release.reset();
             closed.acquire();
         }

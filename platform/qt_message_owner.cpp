@@ -71,6 +71,12 @@ void QtMessageOwner::PumpPendingMessages() {
 }
 
 bool QtMessageOwner::event(QEvent* e) {
+    {
+        // Pairs with the lock under which a sender posted its run: what the run carries is
+        // then ordered before this thread reads it, also for a thread checker that cannot see
+        // inside the event queue.
+        std::lock_guard lock(m_mutex);
+    }
     if (e->type() == RunEventType()) {
         const auto* run = static_cast<RunEvent*>(e);
         Deliver(run->messages, run->count);
