@@ -198,13 +198,13 @@ TEST_F(SimulatedBusTest, MirellSwitchesDriveTheSelectedDeviceOnly) {
         return it == d.mirellFunctions.end() ? -1 : it->second;
     };
 
-    ClickSwitchFirst(sw(IDC_SW_SCREEN));
+    ClickUpperHalf(sw(IDC_SW_SCREEN));
     EXPECT_TRUE(WaitForDevice(
         kMirellA, [&](const SimDeviceState& d) { return function(d, kMirellScreen) == 0x01; }));
-    ClickSwitchSecond(sw(IDC_SW_SCREEN));
+    ClickLowerHalf(sw(IDC_SW_SCREEN));
     EXPECT_TRUE(WaitForDevice(
         kMirellA, [&](const SimDeviceState& d) { return function(d, kMirellScreen) == 0x02; }));
-    ClickSwitchFirst(sw(IDC_SW_PROJECTOR));
+    ClickUpperHalf(sw(IDC_SW_PROJECTOR));
     EXPECT_TRUE(WaitForDevice(
         kMirellA, [&](const SimDeviceState& d) { return function(d, kMirellProjector) == 0x01; }));
     EXPECT_TRUE(Device(kMirellB).mirellFunctions.empty());
@@ -220,11 +220,11 @@ TEST_F(SimulatedBusTest, OskanChannelsAndFeedbackDriveTheSelectedDeviceOnly) {
     ASSERT_NE(channel3, nullptr);
     ASSERT_TRUE(channel3->isEnabled());
 
-    ClickSwitchFirst(channel3);
+    ClickUpperHalf(channel3);
     EXPECT_TRUE(WaitForDevice(kOskanB, [](const SimDeviceState& d) { return d.channels[2]; }));
     Click(FindControl(&m_dlg->OskanPage(), IDC_FEEDBACK));
     EXPECT_TRUE(WaitForDevice(kOskanB, [](const SimDeviceState& d) { return d.feedback; }));
-    ClickSwitchSecond(channel3);
+    ClickLowerHalf(channel3);
     EXPECT_TRUE(WaitForDevice(kOskanB, [](const SimDeviceState& d) { return !d.channels[2]; }));
     const SimDeviceState other = Device(kOskanA);
     EXPECT_FALSE(other.feedback);

@@ -412,7 +412,7 @@ TEST_F(BusDialogTest, SelectionDrivesThePageControlsAndOutlivesTheFocus) {
     EXPECT_EQ(Wire(4).size(), 4u);
     EXPECT_EQ(m_dlg->DeviceListCurSel(), -1);
     EXPECT_TRUE(screen->isEnabled());
-    ClickSwitchFirst(screen);
+    ClickUpperHalf(screen);
     ASSERT_TRUE(WaitFor([&] { return m_boxes.Count("请选择一个设备!") == 1; }));
     EXPECT_TRUE(Wire(1, 200).empty());
 

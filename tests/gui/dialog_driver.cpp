@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include "app/ravlin_dlg.h"
-#include "controls/switch_btn.h"
 #include "gui_test_support.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
@@ -14,10 +13,6 @@
 namespace gui_test {
 
 namespace {
-
-QPoint Middle(const SwitchRect& r) {
-    return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
 
 QPoint RowMiddle(QListWidget* list, int row) {
     QListWidgetItem* item = list->item(row);
@@ -85,14 +80,6 @@ std::vector<unsigned> RowData(const QListWidget* list) {
         data.push_back(list->item(i)->data(Qt::UserRole).toUInt());
     }
     return data;
-}
-
-void ClickSwitchFirst(CSwitchBtn* sw) {
-    QTest::mouseClick(sw, Qt::LeftButton, Qt::NoModifier, Middle(sw->Geometry().firstHit));
-}
-
-void ClickSwitchSecond(CSwitchBtn* sw) {
-    QTest::mouseClick(sw, Qt::LeftButton, Qt::NoModifier, Middle(sw->Geometry().secondHit));
 }
 
 }  // namespace gui_test

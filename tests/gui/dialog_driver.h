@@ -1,7 +1,7 @@
 #pragma once
 // Driving the main dialog the way an installer does, for the bus tests and the end-to-end
-// tests: tabs, combo choices, rows of the lists and switches, all by real clicks on controls
-// found by number.
+// tests: tabs, combo choices and rows of the lists, all by real clicks on controls found by
+// number (switches are clicked with ClickUpperHalf / ClickLowerHalf of the widget support).
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +9,6 @@
 #include <vector>
 
 class CRavlinDlg;
-class CSwitchBtn;
 class QComboBox;
 class QListWidget;
 class QWidget;
@@ -36,9 +35,5 @@ void DoubleClickRow(QListWidget* list, int row);
 // The texts of all rows, and the item data (bus address) of all rows.
 QStringList RowTexts(const QListWidget* list);
 std::vector<unsigned> RowData(const QListWidget* list);
-
-// A real click in the middle of the switch's upper ("UP"/"ON") or lower half.
-void ClickSwitchFirst(CSwitchBtn* sw);
-void ClickSwitchSecond(CSwitchBtn* sw);
 
 }  // namespace gui_test

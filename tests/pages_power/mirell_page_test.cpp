@@ -7,11 +7,13 @@
 #include <QTest>
 
 #include "controls/switch_btn.h"
-#include "page_test_host.h"
+#include "message_box_recorder.h"
 #include "pages/mirell_dlg.h"
 #include "res/resource.h"
+#include "test_page_host.h"
+#include "widget_driving.h"
 
-using namespace power_test;
+using namespace test_support;
 
 namespace {
 
@@ -23,7 +25,7 @@ Bytes MirellFrame(std::uint8_t address, std::uint8_t function, std::uint8_t valu
 struct MirellPageTest : ::testing::Test {
     TestPageHost host;
     CMirellDlg page;
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
 
     void SetUp() override {
         ASSERT_TRUE(host.PortReady());
@@ -155,7 +157,7 @@ TEST(MirellPageEnable, ControlsFollowEnableControls) {
     TestPageHost host;
     ASSERT_TRUE(host.PortReady());
     CMirellDlg page;
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     ASSERT_TRUE(page.Create(host.Tab()));
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));

@@ -7,11 +7,13 @@
 #include <QTest>
 
 #include "controls/switch_btn.h"
-#include "page_test_host.h"
+#include "message_box_recorder.h"
 #include "pages/oskan_dlg.h"
 #include "res/resource.h"
+#include "test_page_host.h"
+#include "widget_driving.h"
 
-using namespace power_test;
+using namespace test_support;
 
 namespace {
 
@@ -28,7 +30,7 @@ Bytes FeedbackFrame(std::uint8_t address, std::uint8_t code) {
 struct OskanPageTest : ::testing::Test {
     TestPageHost host;
     COskanDlg page;
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
 
     void SetUp() override {
         ASSERT_TRUE(host.PortReady());
@@ -132,7 +134,7 @@ TEST(OskanPageEnable, ControlsFollowEnableControls) {
     TestPageHost host;
     ASSERT_TRUE(host.PortReady());
     COskanDlg page;
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     ASSERT_TRUE(page.Create(host.Tab()));
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));

@@ -13,11 +13,12 @@
 #include <cstdlib>
 
 #include "controls/switch_btn.h"
-#include "page_test_host.h"
 #include "pages/mirell_dlg.h"
 #include "pages/oskan_dlg.h"
+#include "test_page_host.h"
+#include "widget_driving.h"
 
-using namespace power_test;
+using namespace test_support;
 
 namespace {
 

@@ -54,7 +54,7 @@ protected:
         EXPECT_EQ(Host().Bus().Frames().size(), before);
     }
 
-    BoxRecorder m_boxes;
+    MessageBoxRecorder m_boxes;
     std::unique_ptr<TestHost> m_host;
 };
 
@@ -301,7 +301,7 @@ TEST_F(KeyConfigWriteTest, StopEndsARunningSequenceWithoutTheEventLoop) {
 }
 
 TEST(KeyConfigWriteNoPort, RunsToItsEndWithoutAnOpenPort) {
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     TestHost host(false);
     host.SetDevices({5}, 0);
     Click(host.WriteButton());

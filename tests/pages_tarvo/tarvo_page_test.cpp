@@ -138,7 +138,7 @@ TEST(TarvoPage, EnterAndEscapeLeaveThePageAndEnterBreaksACodeLine) {
 }
 
 TEST(TarvoPage, DataExchangeUsesCrLfAndPromptsForANonNumber) {
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     TestHost host(false);
     CTarvoDlg& page = host.Page();
     auto* press = host.C<QPlainTextEdit>(IDC_PRESS_CODES);
@@ -237,7 +237,7 @@ TEST(TarvoPage, ShowsAConfigurationBlock) {
 }
 
 TEST(TarvoPage, LedTestsCycleIndependently) {
-    BoxRecorder boxes;
+    MessageBoxRecorder boxes;
     g_led1Step = 0;
     g_led2Step = 0;
     TestHost host;

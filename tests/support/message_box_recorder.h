@@ -1,0 +1,36 @@
+#pragma once
+// Replaces the message-box handler for its lifetime and records every box, from any thread.
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace test_support {
+
+struct RecordedBox {
+    std::string text;
+    std::string caption;
+    unsigned flags;
+};
+
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    std::vector<RecordedBox> Boxes() const;
+    // How many boxes showed exactly this text.
+    std::size_t Count(const std::string& text) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<RecordedBox> m_boxes;
+    MessageBoxHandler m_previous;
+};
+
+}  // namespace test_support
