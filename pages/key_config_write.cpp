@@ -30,6 +30,11 @@ bool Unencodable(const QString& text, bool hex) {
     return !hex && CodeTextToBytes(View(text), false, buffer) == kCodeTextUnencodable;
 }
 
+// Taken around posting a read to the UI thread and again before the UI thread runs it, so what
+// the read captures is ordered before its use also for a thread checker that cannot see inside
+// Qt's event queue.
+std::mutex g_handOver;
+
 }  // namespace
 
 struct CKeyConfigWriter::Shared {
@@ -51,9 +56,11 @@ struct CKeyConfigWriter::Shared {
     static std::optional<T> OnUiThread(const std::shared_ptr<Shared>& shared, QObject* context,
                                        F f) {
         auto result = std::make_shared<std::optional<T>>();  // guarded by shared->mutex
+        std::unique_lock posting(g_handOver);
         QMetaObject::invokeMethod(
             context,
             [shared, result, f] {
+                { std::lock_guard order(g_handOver); }
                 {
                     std::lock_guard lock(shared->mutex);
                     if (shared->stop) {
@@ -66,6 +73,7 @@ struct CKeyConfigWriter::Shared {
                 shared->changed.notify_all();
             },
             Qt::QueuedConnection);
+        posting.unlock();
         std::unique_lock lock(shared->mutex);
         shared->changed.wait(lock, [&] { return result->has_value() || shared->stop; });
         if (shared->stop) {
