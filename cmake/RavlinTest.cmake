@@ -6,6 +6,9 @@ find_package(GTest REQUIRED)
 
 function(ravlin_add_test name)
     cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(T_GUI AND NOT RAVLIN_WITH_QT)
+        return()
+    endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     add_test(NAME ${name} COMMAND ${name})
@@ -20,17 +23,12 @@ function(ravlin_add_test name)
 endfunction()
 
 # ravlin_add_areas(): adds every sub-folder of the current folder that has a CMakeLists.txt;
-# each holds the programs of one area. In a Qt-free build (the sanitizer builds) the areas
-# that need Qt are left out.
+# each holds the programs of one area. An area that needs Qt returns early when RAVLIN_WITH_QT
+# is off (the sanitizer builds), so it is left out there.
 function(ravlin_add_areas)
     file(GLOB areas LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
     foreach(area ${areas})
         if(IS_DIRECTORY ${area} AND EXISTS ${area}/CMakeLists.txt)
-            file(READ ${area}/CMakeLists.txt area_text)
-            string(FIND "${area_text}" "Qt6::" uses_qt)
-            if(NOT RAVLIN_WITH_QT AND NOT uses_qt EQUAL -1)
-                continue()
-            endif()
             add_subdirectory(${area})
         endif()
     endforeach()
