@@ -54,12 +54,12 @@ int main(int argc, char** argv) {
         }
         if (arg == "--device") {
             std::string error;
-            auto spec = ParseDeviceSpec(argv[++i], &error);
-            if (!spec) {
+            auto entry = ParseDeviceSpec(argv[++i], &error);
+            if (!entry) {
                 std::fprintf(stderr, "orval-sim: --device %s: %s\n", argv[i], error.c_str());
                 return 2;
             }
-            devices.push_back(*spec);
+            devices.push_back(*entry);
         } else if (arg == "--name") {
             name = argv[++i];
             if (name.empty() || name.find('/') != std::string::npos || name == "." ||
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     }
     std::printf("orval-sim: port published as %s -> %s\n", simulator.PortPath().c_str(),
                 simulator.SlavePath().c_str());
-    for (const SimDeviceSpec& spec : devices) {
-        std::printf("orval-sim: device %s\n", FormatDeviceSpec(spec).c_str());
+    for (const SimDeviceSpec& entry : devices) {
+        std::printf("orval-sim: device %s\n", FormatDeviceSpec(entry).c_str());
     }
     std::fflush(stdout);
 

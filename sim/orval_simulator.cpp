@@ -58,8 +58,8 @@ OrvalSimulator::OrvalSimulator(std::vector<SimDeviceSpec> devices, SimTiming tim
       m_timing(timing),
       m_trace(PrintLine),
       m_bus(std::make_unique<SimBus>(timing)) {
-    for (const SimDeviceSpec& spec : m_initial) {
-        m_bus->AddDevice(spec);
+    for (const SimDeviceSpec& entry : m_initial) {
+        m_bus->AddDevice(entry);
     }
 }
 
@@ -165,9 +165,9 @@ SimDeviceState OrvalSimulator::Device(std::size_t index) const {
     return m_bus->Devices().at(index);
 }
 
-std::size_t OrvalSimulator::AddDevice(const SimDeviceSpec& spec) {
+std::size_t OrvalSimulator::AddDevice(const SimDeviceSpec& entry) {
     std::lock_guard lock(m_mutex);
-    const std::size_t index = m_bus->AddDevice(spec);
+    const std::size_t index = m_bus->AddDevice(entry);
     m_changed.notify_all();
     return index;
 }

@@ -55,7 +55,7 @@ public:
     // Devices in the order they were put on the bus; the index of a device never changes.
     std::vector<SimDeviceState> Devices() const;
     SimDeviceState Device(std::size_t index) const;
-    std::size_t AddDevice(const SimDeviceSpec& spec);
+    std::size_t AddDevice(const SimDeviceSpec& entry);
 
     // Waits until `done` holds for the devices (checked after every frame) or the timeout ends;
     // returns whether it held.

@@ -21,8 +21,8 @@ bool SameIdentity(const SimDeviceState& d, const std::vector<std::uint8_t>& f) {
 
 }  // namespace
 
-std::size_t SimBus::AddDevice(const SimDeviceSpec& spec) {
-    m_devices.push_back(MakeDeviceState(spec));
+std::size_t SimBus::AddDevice(const SimDeviceSpec& entry) {
+    m_devices.push_back(MakeDeviceState(entry));
     return m_devices.size() - 1;
 }
 

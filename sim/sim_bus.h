@@ -43,7 +43,7 @@ public:
     explicit SimBus(SimTiming timing = {}) : m_timing(timing) {}
 
     void SetNoteSink(NoteSink sink) { m_note = std::move(sink); }
-    std::size_t AddDevice(const SimDeviceSpec& spec);
+    std::size_t AddDevice(const SimDeviceSpec& entry);
     const std::vector<SimDeviceState>& Devices() const { return m_devices; }
 
     // A complete frame from the PC (4, 10 or 10 + n bytes) received at `now`.

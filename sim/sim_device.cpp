@@ -95,9 +95,9 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
     const std::string_view addressText = text.substr(first + 1, second - first - 1);
     const std::string_view identityText = text.substr(second + 1);
 
-    SimDeviceSpec spec;
+    SimDeviceSpec entry;
     if (auto model = ParseModelName(modelText)) {
-        spec.model = *model;
+        entry.model = *model;
     } else {
         Fail(error, "unknown model '" + std::string(modelText) + "' (tarvo, mirell or oskan)");
         return std::nullopt;
@@ -111,7 +111,7 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
         Fail(error, "address '" + std::string(addressText) + "' is not a number from 1 to 255");
         return std::nullopt;
     }
-    spec.address = static_cast<std::uint8_t>(address);
+    entry.address = static_cast<std::uint8_t>(address);
 
     if (identityText.size() != 8) {
         Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
@@ -124,19 +124,19 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
             Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
             return std::nullopt;
         }
-        spec.identity[i] = static_cast<std::uint8_t>(high * 16 + low);
+        entry.identity[i] = static_cast<std::uint8_t>(high * 16 + low);
     }
-    return spec;
+    return entry;
 }
 
-std::string FormatDeviceSpec(const SimDeviceSpec& spec) {
-    std::string model = ModelName(spec.model);
+std::string FormatDeviceSpec(const SimDeviceSpec& entry) {
+    std::string model = ModelName(entry.model);
     for (char& c : model) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     char text[64];
-    std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", model.c_str(), spec.address,
-                  spec.identity[0], spec.identity[1], spec.identity[2], spec.identity[3]);
+    std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", model.c_str(), entry.address,
+                  entry.identity[0], entry.identity[1], entry.identity[2], entry.identity[3]);
     return text;
 }
 
@@ -150,12 +150,12 @@ std::vector<SimDeviceSpec> DefaultBus() {
     };
 }
 
-SimDeviceState MakeDeviceState(const SimDeviceSpec& spec) {
+SimDeviceState MakeDeviceState(const SimDeviceSpec& entry) {
     SimDeviceState state;
-    state.model = spec.model;
-    state.address = spec.address;
-    state.identity = spec.identity;
-    if (spec.model == SimModel::Tarvo) {
+    state.model = entry.model;
+    state.address = entry.address;
+    state.identity = entry.identity;
+    if (entry.model == SimModel::Tarvo) {
         state.tarvo.baud = 9600;
         state.tarvo.keyMode = 1;
         state.tarvo.longPressMs = 800;

@@ -35,7 +35,7 @@ struct SimDeviceSpec {
 // "model:address:identity", e.g. "tarvo:1:11223344": address 1..255 in decimal, identity as
 // eight hexadecimal digits. Returns nullopt and sets `error` on bad text.
 std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error);
-std::string FormatDeviceSpec(const SimDeviceSpec& spec);
+std::string FormatDeviceSpec(const SimDeviceSpec& entry);
 
 // A small bus for trying things out: two TARVO panels that both still have the factory
 // address 1 (so automatic assignment has work to do), two MIRELL sequencers and an OSKAN.
@@ -65,4 +65,4 @@ struct SimDeviceState {
 };
 
 // A device fresh from the factory: TARVO at 9600 baud 8-N-1, short/long press, 800 ms, no codes.
-SimDeviceState MakeDeviceState(const SimDeviceSpec& spec);
+SimDeviceState MakeDeviceState(const SimDeviceSpec& entry);

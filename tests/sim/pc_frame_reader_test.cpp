@@ -84,12 +84,12 @@ TEST_F(ReaderTest, StalledFrameIsDroppedWhenTheNextBytesComeAfterAGap) {
 
 TEST(DeviceSpecTest, ParsesModelAddressAndIdentity) {
     std::string error;
-    const auto spec = ParseDeviceSpec("Mirell:255:0aFf1234", &error);
-    ASSERT_TRUE(spec) << error;
-    EXPECT_EQ(spec->model, SimModel::Mirell);
-    EXPECT_EQ(spec->address, 255);
-    EXPECT_EQ(spec->identity, (SimIdentity{0x0A, 0xFF, 0x12, 0x34}));
-    EXPECT_EQ(FormatDeviceSpec(*spec), "mirell:255:0AFF1234");
+    const auto entry = ParseDeviceSpec("Mirell:255:0aFf1234", &error);
+    ASSERT_TRUE(entry) << error;
+    EXPECT_EQ(entry->model, SimModel::Mirell);
+    EXPECT_EQ(entry->address, 255);
+    EXPECT_EQ(entry->identity, (SimIdentity{0x0A, 0xFF, 0x12, 0x34}));
+    EXPECT_EQ(FormatDeviceSpec(*entry), "mirell:255:0AFF1234");
 
     for (const char* bad : {"", "tarvo", "tarvo:1", "tarvo:0:11223344", "tarvo:256:11223344",
                             "tarvo:1x:11223344", "lamp:1:11223344", "tarvo:1:1122334",
