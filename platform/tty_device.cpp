@@ -50,6 +50,10 @@ void TtyDevice::Close() {
     m_begin = m_end = 0;
 }
 
+bool TtyDevice::IsHangUp(int errorNumber) {
+    return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV;
+}
+
 bool TtyDevice::GetLineSettings(LineSettings* settings) const {
     return GetTtyLineSettings(m_fd, settings);
 }
@@ -92,8 +96,7 @@ TtyDevice::ReadStatus TtyDevice::ReadByte(std::uint8_t* byte) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 return ReadStatus::Empty;
             }
-            return (errno == EIO || errno == ENXIO || errno == ENODEV) ? ReadStatus::Gone
-                                                                       : ReadStatus::Failed;
+            return IsHangUp(errno) ? ReadStatus::Gone : ReadStatus::Failed;
         }
         m_begin = 0;
         m_end = static_cast<std::size_t>(n);

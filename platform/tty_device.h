@@ -45,10 +45,14 @@ public:
     // errno when the device refuses (a device that is gone).
     bool QueuedInput(std::size_t* count);
 
+    // True for the errors of a device that hung up (adapter pulled, other end closed): EIO,
+    // ENXIO, ENODEV.
+    static bool IsHangUp(int errorNumber);
+
     enum class ReadStatus {
         Byte,    // *byte holds the next byte
         Empty,   // nothing to read now
-        Gone,    // the device hung up (end of file, or EIO); errno is EIO
+        Gone,    // the device hung up: end of file (errno is then EIO) or an IsHangUp error
         Failed,  // any other error; errno is set
     };
     ReadStatus ReadByte(std::uint8_t* byte);

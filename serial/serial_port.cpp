@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -73,16 +72,13 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
 
     // Time-outs and the event mask need no call here: the device is non-blocking and the
     // monitor polls it for input. The line settings are read, changed and written back.
+    // A refused setting leaves the device, and m_dcb, as they were.
     if (!m_portHandle.GetLineSettings(&m_dcb)) {
         ReportCommError("GetCommState()", errno);
-    } else {
-        const LineSettings previous = m_dcb;
+    } else if (m_portHandle.SetLineSettings(wanted)) {
         m_dcb = wanted;
-        if (!m_portHandle.SetLineSettings(m_dcb)) {
-            const int err = errno;
-            m_dcb = previous;
-            ReportCommError("SetCommState()", err);
-        }
+    } else {
+        ReportCommError("SetCommState()", errno);
     }
 
     m_portHandle.Purge();
@@ -105,55 +101,52 @@ bool CSerialPort::StartMonitor() {
     return true;
 }
 
-void CSerialPort::MonitorThreadProc(CSerialPort* port) {
-    port->m_monitorRunning.store(1);
+void CSerialPort::MonitorThreadProc() {
+    m_monitorRunning.store(1);
     pthread_setname_np(pthread_self(), "ravlin-monitor");
     {
-        std::lock_guard lock(port->m_lock);
-        if (port->m_portHandle.IsOpen()) {
-            port->m_portHandle.Purge();
+        std::lock_guard lock(m_lock);
+        if (m_portHandle.IsOpen()) {
+            m_portHandle.Purge();
         }
     }
 
     std::vector<WindowMessage> run;
     run.reserve(kMaxDeliveryRun + 1);
     for (;;) {
-        const int ttyFd =
-            (port->m_portHandle.IsOpen() && !port->m_deviceGone) ? port->m_portHandle.Fd() : -1;
-        const SlotWaitResult wait =
-            WaitForSlots(*port->m_shutdownEvent, *port->m_writeEvent, ttyFd);
+        const int ttyFd = (m_portHandle.IsOpen() && !m_deviceGone) ? m_portHandle.Fd() : -1;
+        const SlotWaitResult wait = WaitForSlots(*m_shutdownEvent, *m_writeEvent, ttyFd);
         if (wait.slot == 0) {
             break;
         }
         if (wait.slot == 1) {
-            port->FlushWriteBuffer();
+            FlushWriteBuffer();
             continue;
         }
         if (wait.slot == 2) {
-            if (port->m_eventMask & EV_RXCHAR) {
-                port->DrainReceiveQueue(run);
+            if (m_eventMask & EV_RXCHAR) {
+                DrainReceiveQueue(run);
             }
-            if ((wait.ttyEvents & (POLLHUP | POLLERR | POLLNVAL)) && !port->m_deviceGone) {
-                port->ReportDeviceGone("WaitCommEvent()",
-                                       (wait.ttyEvents & POLLNVAL) ? EBADF : EIO);
+            if (wait.ttyEvents & (POLLHUP | POLLERR | POLLNVAL)) {
+                ReportDeviceGone("WaitCommEvent()", (wait.ttyEvents & POLLNVAL) ? EBADF : EIO);
             }
-            if (port->m_eventMask & EV_CTS) {
-                run.push_back({WM_SERIAL_CTS_EVENT, 0, static_cast<LPARAM>(port->m_portNumber)});
+            if (m_eventMask & EV_CTS) {
+                run.push_back({WM_SERIAL_CTS_EVENT, 0, static_cast<LPARAM>(m_portNumber)});
             }
-            port->Deliver(run);
+            Deliver(run);
             continue;
         }
         if (wait.slot == -2) {
             // poll itself failed (out of memory): say so, and don't retry at full speed.
-            port->ReportCommError("WaitCommEvent()", errno);
+            ReportCommError("WaitCommEvent()", errno);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 
-    port->m_monitorRunning.store(0);
-    std::lock_guard lock(port->m_monitorEndMutex);
-    port->m_monitorEnded = true;
-    port->m_monitorEnd.notify_all();
+    m_monitorRunning.store(0);
+    std::lock_guard lock(m_monitorEndMutex);
+    m_monitorEnded = true;
+    m_monitorEnd.notify_all();
 }
 
 void CSerialPort::Deliver(std::vector<WindowMessage>& run) {
@@ -168,21 +161,15 @@ void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
         if (m_shutdownEvent->IsSet()) {
             return;
         }
-        std::size_t queued = 0;
-        {
-            std::lock_guard lock(m_lock);
-            if (!m_portHandle.IsOpen() || !m_portHandle.QueuedInput(&queued)) {
-                queued = 0;
-            }
-        }
-        if (queued == 0) {
-            return;
-        }
         std::uint8_t byte = 0;
         TtyDevice::ReadStatus status;
         int err;
         {
             std::lock_guard lock(m_lock);
+            std::size_t queued = 0;
+            if (!m_portHandle.IsOpen() || !m_portHandle.QueuedInput(&queued) || queued == 0) {
+                return;
+            }
             status = m_portHandle.ReadByte(&byte);
             err = errno;
         }
@@ -194,9 +181,7 @@ void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
                 }
                 break;
             case TtyDevice::ReadStatus::Gone:
-                if (!m_deviceGone) {
-                    ReportDeviceGone("ReadFile()", err);
-                }
+                ReportDeviceGone("ReadFile()", err);
                 return;
             case TtyDevice::ReadStatus::Failed:
                 // Reported once per wake-up; the next arrival tries again.
@@ -235,7 +220,7 @@ void CSerialPort::FlushWriteBuffer() {
         err = errno;
     }
     if (written < 0) {
-        if (err == EIO || err == ENXIO || err == ENODEV) {
+        if (TtyDevice::IsHangUp(err)) {
             ReportDeviceGone("WriteFile()", err);
         } else {
             ReportCommError("WriteFile()", err);
@@ -258,18 +243,18 @@ void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
 }
 
 void CSerialPort::ReportCommError(const char* operation, int errorNumber) {
-    const std::string systemText = SystemErrorText(errorNumber);
-    const char* format = "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n";
-    const int port = static_cast<int>(m_portNumber);
-    const int size = std::snprintf(nullptr, 0, format, operation, systemText.c_str(), port);
-    std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    std::snprintf(text.data(), text.size() + 1, format, operation, systemText.c_str(), port);
+    const std::string text = std::string("WARNING:  ") + operation +
+                             " Failed with the following error: \n" + SystemErrorText(errorNumber) +
+                             "\nPort: " + std::to_string(static_cast<int>(m_portNumber)) + "\n";
     ShowMessageBox(text, "Application Error", MB_OK | MB_ICONERROR);
 }
 
 void CSerialPort::ReportDeviceGone(const char* operation, int errorNumber) {
     // A device that hung up (adapter pulled) stays hung up: say so once, then leave it alone
     // until the port is closed.
+    if (m_deviceGone) {
+        return;
+    }
     m_deviceGone = true;
     ReportCommError(operation, errorNumber);
 }

@@ -9,7 +9,6 @@
 // All operations are called on the owner's thread. Failed device calls are reported in an
 // "Application Error" message box, on the thread that made the call.
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -65,11 +64,12 @@ private:
     // Received bytes handed to the owner in one synchronous delivery, at most.
     static constexpr std::size_t kMaxDeliveryRun = 4096;
 
-    static void MonitorThreadProc(CSerialPort* port);
+    void MonitorThreadProc();
     void DrainReceiveQueue(std::vector<WindowMessage>& run);
     void FlushWriteBuffer();
     void Deliver(std::vector<WindowMessage>& run);
     void ReportCommError(const char* operation, int errorNumber);
+    // Reports the first hang-up of the device and marks it gone; later ones are not reported.
     void ReportDeviceGone(const char* operation, int errorNumber);
     // Signals the shutdown event and waits until the monitor thread has ended and is joined,
     // pumping the owner's messages meanwhile when pumpOwner is set.
