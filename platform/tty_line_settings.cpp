@@ -6,10 +6,14 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <iterator>
 
 namespace {
 
 constexpr std::uint32_t kFormatMask = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
+// The CSIZE value of each byte size from 5 to 8.
+constexpr std::uint32_t kByteSizeFlags[] = {CS5, CS6, CS7, CS8};
+constexpr std::uint8_t kMinByteSize = 5;
 
 }  // namespace
 
@@ -17,22 +21,11 @@ LineControlFlags ComputeLineControlFlags(const LineSettings& settings) {
     LineControlFlags flags;
     flags.mask = kFormatMask;
     flags.valid = settings.baudRate != 0;
-    switch (settings.byteSize) {
-        case 5:
-            flags.set |= CS5;
-            break;
-        case 6:
-            flags.set |= CS6;
-            break;
-        case 7:
-            flags.set |= CS7;
-            break;
-        case 8:
-            flags.set |= CS8;
-            break;
-        default:
-            flags.valid = false;
-            break;
+    const unsigned sizeIndex = unsigned{settings.byteSize} - kMinByteSize;  // wraps below 5
+    if (sizeIndex < std::size(kByteSizeFlags)) {
+        flags.set |= kByteSizeFlags[sizeIndex];
+    } else {
+        flags.valid = false;
     }
     switch (settings.stopBits) {
         case StopBits::One:
@@ -73,19 +66,11 @@ bool GetTtyLineSettings(int fd, LineSettings* settings) {
         return false;
     }
     settings->baudRate = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-        case CS5:
-            settings->byteSize = 5;
-            break;
-        case CS6:
-            settings->byteSize = 6;
-            break;
-        case CS7:
-            settings->byteSize = 7;
-            break;
-        default:
-            settings->byteSize = 8;
-            break;
+    settings->byteSize = 8;
+    for (std::size_t i = 0; i < std::size(kByteSizeFlags); ++i) {
+        if ((t.c_cflag & CSIZE) == kByteSizeFlags[i]) {
+            settings->byteSize = static_cast<std::uint8_t>(kMinByteSize + i);
+        }
     }
     if (!(t.c_cflag & CSTOPB)) {
         settings->stopBits = StopBits::One;
