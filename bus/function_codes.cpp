@@ -58,7 +58,8 @@ int ParseHexCodes(std::u16string_view text, std::uint8_t* out, std::size_t outSi
     return static_cast<int>(std::min(count, outSize));
 }
 
-int CodeTextToBytes(std::u16string_view text, bool hex, std::array<std::uint8_t, 260>& out) {
+int CodeTextToBytes(std::u16string_view text, bool hex,
+                    std::array<std::uint8_t, kFrameBufferSize>& out) {
     out.fill(0);
     int n = 0;
     if (hex) {

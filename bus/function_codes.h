@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "bus/frame.h"
+
 // CodeTextToBytes result for plain-character text holding a character above U+00FF: such text
 // has no single-byte form, so nothing is to be sent and the user is to be told.
 inline constexpr int kCodeTextUnencodable = -1;
@@ -22,4 +24,5 @@ int ParseHexCodes(std::u16string_view text, std::uint8_t* out, std::size_t outSi
 // Zeroes `out`, converts `text` (hexadecimal when `hex`, otherwise one byte per character) and
 // returns the number of bytes, cut to 64. Plain text with a character above U+00FF returns
 // kCodeTextUnencodable.
-int CodeTextToBytes(std::u16string_view text, bool hex, std::array<std::uint8_t, 260>& out);
+int CodeTextToBytes(std::u16string_view text, bool hex,
+                    std::array<std::uint8_t, kFrameBufferSize>& out);

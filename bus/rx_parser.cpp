@@ -27,7 +27,7 @@ void RxParser::Feed(std::uint8_t b, IRxSink& sink) {
                 Store(b);
                 m_rxState = 2;
             } else {
-                m_rxCount = 0;
+                Reset();
             }
             return;
         case 2:

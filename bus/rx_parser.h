@@ -11,11 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bus/frame.h"
 #include "bus/tarvo_config.h"
 
 // Long-reply bytes still to store; 150 at the start of every long reply.
 extern std::int32_t g_longReplyRemaining;
-inline constexpr std::int32_t kLongReplyBlockBytes = 150;
+inline constexpr auto kLongReplyBlockBytes = static_cast<std::int32_t>(kConfigBlockSize);
 
 // What the parser reports.
 class IRxSink {
@@ -31,7 +32,7 @@ public:
 
 class RxParser {
 public:
-    static constexpr std::size_t kBufferSize = 260;
+    static constexpr std::size_t kBufferSize = kFrameBufferSize;
 
     void Feed(std::uint8_t b, IRxSink& sink);
     void Feed(const std::uint8_t* bytes, std::size_t count, IRxSink& sink) {

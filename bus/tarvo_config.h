@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "bus/frame.h"
+
 struct TarvoConfigBlock {
-    std::array<std::uint8_t, 150> bytes{};
+    std::array<std::uint8_t, kConfigBlockSize> bytes{};
 };
 
 namespace tarvo_block {
@@ -29,7 +31,7 @@ inline constexpr std::size_t kPressCount = 10;
 inline constexpr std::size_t kLongPress = 12;
 inline constexpr std::size_t kReleaseCodes = 14;
 inline constexpr std::size_t kPressCodes = 78;
-inline constexpr std::size_t kCodesPerSet = 64;
+inline constexpr std::size_t kCodesPerSet = kMaxFunctionCodes;
 }  // namespace tarvo_block
 
 // Decoded view of a block. pressCodes is the first set (press / short press), releaseCodes the

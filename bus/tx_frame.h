@@ -9,17 +9,19 @@
 #include <cstdint>
 #include <mutex>
 
+#include "bus/frame.h"
+
 class TxFrame {
 public:
-    static constexpr std::size_t kSize = 260;
+    static constexpr std::size_t kSize = kFrameBufferSize;
     using Bytes = std::array<std::uint8_t, kSize>;
 
     // FA 09 01 00: head, TARVO type, destination 1, source 0; the rest zero.
     TxFrame() : m_bytes{} {
-        m_bytes[0] = 0xFA;
-        m_bytes[1] = 0x09;
-        m_bytes[2] = 0x01;
-        m_bytes[3] = 0x00;
+        m_bytes[kPosHead] = kFrameHead;
+        m_bytes[kPosType] = kTypeTarvo;
+        m_bytes[kPosDestination] = kFirstDeviceAddress;
+        m_bytes[kPosSource] = kPcAddress;
     }
 
     // Runs f(bytes) with the frame locked and returns its result.
