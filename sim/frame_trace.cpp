@@ -124,14 +124,11 @@ std::string TarvoCommand(const std::vector<std::uint8_t>& f) {
 }  // namespace
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes, std::size_t limit) {
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-        text += Format(i ? " %02X" : "%02X", bytes[i]);
+    if (bytes.size() <= limit) {
+        return FormatCodes(bytes);
     }
-    if (bytes.size() > limit) {
-        text += Format(" ... (%zu bytes)", bytes.size());
-    }
-    return text;
+    return FormatCodes({bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(limit)}) +
+           Format(" ... (%zu bytes)", bytes.size());
 }
 
 std::string DescribePcFrame(const std::vector<std::uint8_t>& f) {

@@ -53,12 +53,9 @@ std::optional<std::chrono::steady_clock::time_point> Earlier(
 
 }  // namespace
 
-OrvalSimulator::OrvalSimulator(std::vector<SimDeviceSpec> devices, SimTiming timing)
-    : m_initial(std::move(devices)),
-      m_timing(timing),
-      m_trace(PrintLine),
-      m_bus(std::make_unique<SimBus>(timing)) {
-    for (const SimDeviceSpec& entry : m_initial) {
+OrvalSimulator::OrvalSimulator(const std::vector<SimDeviceSpec>& devices, SimTiming timing)
+    : m_timing(timing), m_trace(PrintLine), m_bus(std::make_unique<SimBus>(timing)) {
+    for (const SimDeviceSpec& entry : devices) {
         m_bus->AddDevice(entry);
     }
 }

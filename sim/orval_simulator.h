@@ -32,7 +32,7 @@ public:
     using TraceSink = std::function<void(const std::string&)>;
     using Clock = std::chrono::steady_clock;
 
-    explicit OrvalSimulator(std::vector<SimDeviceSpec> devices = DefaultBus(),
+    explicit OrvalSimulator(const std::vector<SimDeviceSpec>& devices = DefaultBus(),
                             SimTiming timing = {});
     ~OrvalSimulator();
     OrvalSimulator(const OrvalSimulator&) = delete;
@@ -67,7 +67,6 @@ private:
     void Trace(std::vector<std::string>& lines, const char* direction, const std::string& text);
     void EmitTrace(const std::vector<std::string>& lines);
 
-    std::vector<SimDeviceSpec> m_initial;
     SimTiming m_timing;
     TraceSink m_trace;
 

@@ -57,6 +57,12 @@ std::vector<std::uint8_t> SimBus::ShortFrame(const SimDeviceState& d, std::uint8
             data[3],    data[4]};
 }
 
+std::vector<std::uint8_t> SimBus::IdentityFrame(const SimDeviceState& d, std::uint8_t command,
+                                                std::uint8_t byte5) const {
+    const SimIdentity& id = d.identity;
+    return ShortFrame(d, command, {byte5, id[0], id[1], id[2], id[3]});
+}
+
 void SimBus::HandleFrame(const std::vector<std::uint8_t>& f, Clock::time_point now) {
     if (f.size() == kSearchFrameLength) {
         OnSearch(f[kPosType], now);
@@ -94,9 +100,7 @@ void SimBus::HandleFrame(const std::vector<std::uint8_t>& f, Clock::time_point n
 void SimBus::OnSearch(std::uint8_t type, Clock::time_point now) {
     for (const SimDeviceState& d : m_devices) {
         if (TypeCodeOf(d.model) == type) {
-            Schedule(ShortFrame(d, kCmdFound,
-                                {0, d.identity[0], d.identity[1], d.identity[2], d.identity[3]}),
-                     now + m_timing.firstReply);
+            Schedule(IdentityFrame(d, kCmdFound), now + m_timing.firstReply);
         }
     }
 }
@@ -108,9 +112,7 @@ void SimBus::OnAutoAssign(std::uint8_t type, Clock::time_point now) {
         const SimDeviceState& d = m_devices[i];
         if (TypeCodeOf(d.model) == type) {
             a.waiting.push_back(i);
-            Schedule(ShortFrame(d, kCmdAutoAssign,
-                                {0, d.identity[0], d.identity[1], d.identity[2], d.identity[3]}),
-                     now + m_timing.firstReply);
+            Schedule(IdentityFrame(d, kCmdAutoAssign), now + m_timing.firstReply);
         }
     }
     if (a.waiting.empty()) {
@@ -160,10 +162,7 @@ void SimBus::OnAddress(const std::vector<std::uint8_t>& f, Clock::time_point now
     for (std::size_t i : movers) {
         SimDeviceState& d = m_devices[i];
         d.address = newAddress;
-        Schedule(
-            ShortFrame(d, kCmdAddressAssign,
-                       {newAddress, d.identity[0], d.identity[1], d.identity[2], d.identity[3]}),
-            now + m_timing.firstReply);
+        Schedule(IdentityFrame(d, kCmdAddressAssign, newAddress), now + m_timing.firstReply);
     }
     if (answersRequest) {
         m_assignment->asking.reset();
@@ -279,9 +278,7 @@ void SimBus::RunAssignment(Clock::time_point now) {
         a.waiting.pop_front();
         const SimDeviceState& d = m_devices[i];
         a.asking = i;
-        Schedule(ShortFrame(d, kCmdAddressRequest,
-                            {0, d.identity[0], d.identity[1], d.identity[2], d.identity[3]}),
-                 std::max(now, a.nextRequest));
+        Schedule(IdentityFrame(d, kCmdAddressRequest), std::max(now, a.nextRequest));
         a.answerDeadline = m_lastDue + m_timing.assignAnswerTimeout;
     }
 }

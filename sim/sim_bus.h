@@ -70,6 +70,9 @@ private:
     std::vector<std::size_t> Addressed(std::uint8_t type, std::uint8_t address) const;
     std::vector<std::uint8_t> ShortFrame(const SimDeviceState& d, std::uint8_t command,
                                          std::array<std::uint8_t, 5> data) const;
+    // A frame from `d` with `byte5` and its identity in bytes 6..9.
+    std::vector<std::uint8_t> IdentityFrame(const SimDeviceState& d, std::uint8_t command,
+                                            std::uint8_t byte5 = 0) const;
     void Note(const std::string& text) const;
 
     void OnSearch(std::uint8_t type, Clock::time_point now);

@@ -6,6 +6,38 @@
 
 #include "bus/frame.h"
 
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string lower;
+    for (char c : text) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::nullopt_t Fail(std::string* error, std::string text) {
+    if (error) {
+        *error = std::move(text);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::uint8_t TypeCodeOf(SimModel model) {
     switch (model) {
         case SimModel::Tarvo:
@@ -44,10 +76,7 @@ const char* ModelName(SimModel model) {
 }
 
 std::optional<SimModel> ParseModelName(std::string_view text) {
-    std::string lower;
-    for (char c : text) {
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string lower = Lower(text);
     if (lower == "tarvo") {
         return SimModel::Tarvo;
     }
@@ -60,36 +89,11 @@ std::optional<SimModel> ParseModelName(std::string_view text) {
     return std::nullopt;
 }
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-bool Fail(std::string* error, std::string text) {
-    if (error) {
-        *error = std::move(text);
-    }
-    return false;
-}
-
-}  // namespace
-
 std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error) {
     const auto first = text.find(':');
     const auto second = first == std::string_view::npos ? first : text.find(':', first + 1);
     if (second == std::string_view::npos) {
-        Fail(error, "expected MODEL:ADDRESS:IDENTITY, e.g. tarvo:1:11223344");
-        return std::nullopt;
+        return Fail(error, "expected MODEL:ADDRESS:IDENTITY, e.g. tarvo:1:11223344");
     }
     const std::string_view modelText = text.substr(0, first);
     const std::string_view addressText = text.substr(first + 1, second - first - 1);
@@ -99,8 +103,8 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
     if (auto model = ParseModelName(modelText)) {
         entry.model = *model;
     } else {
-        Fail(error, "unknown model '" + std::string(modelText) + "' (tarvo, mirell or oskan)");
-        return std::nullopt;
+        return Fail(error,
+                    "unknown model '" + std::string(modelText) + "' (tarvo, mirell or oskan)");
     }
 
     unsigned address = 0;
@@ -108,21 +112,21 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
         std::from_chars(addressText.data(), addressText.data() + addressText.size(), address);
     if (ec != std::errc() || end != addressText.data() + addressText.size() || address < 1 ||
         address > 255) {
-        Fail(error, "address '" + std::string(addressText) + "' is not a number from 1 to 255");
-        return std::nullopt;
+        return Fail(error,
+                    "address '" + std::string(addressText) + "' is not a number from 1 to 255");
     }
     entry.address = static_cast<std::uint8_t>(address);
 
-    if (identityText.size() != 8) {
-        Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
-        return std::nullopt;
+    const std::string badIdentity =
+        "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits";
+    if (identityText.size() != 2 * entry.identity.size()) {
+        return Fail(error, badIdentity);
     }
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < entry.identity.size(); ++i) {
         const int high = HexDigit(identityText[2 * i]);
         const int low = HexDigit(identityText[2 * i + 1]);
         if (high < 0 || low < 0) {
-            Fail(error, "identity '" + std::string(identityText) + "' is not 8 hexadecimal digits");
-            return std::nullopt;
+            return Fail(error, badIdentity);
         }
         entry.identity[i] = static_cast<std::uint8_t>(high * 16 + low);
     }
@@ -130,10 +134,7 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
 }
 
 std::string FormatDeviceSpec(const SimDeviceSpec& entry) {
-    std::string model = ModelName(entry.model);
-    for (char& c : model) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string model = Lower(ModelName(entry.model));
     char text[64];
     std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", model.c_str(), entry.address,
                   entry.identity[0], entry.identity[1], entry.identity[2], entry.identity[3]);

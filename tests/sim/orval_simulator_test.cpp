@@ -55,6 +55,14 @@ constexpr SimIdentity kIdC{0x4D, 0x00, 0x00, 0x01};
 constexpr SimIdentity kIdD{0x4D, 0x00, 0x00, 0x02};
 constexpr SimIdentity kIdE{0x4F, 0x00, 0x00, 0x01};
 
+// An outgoing frame with only the head and the type set, for the bus/commands.h builders.
+TxFrame::Bytes Frame(std::uint8_t type) {
+    TxFrame::Bytes b{};
+    b[kPosHead] = kFrameHead;
+    b[kPosType] = type;
+    return b;
+}
+
 class SimulatorTest : public ::testing::Test {
 protected:
     void Begin(std::vector<SimDeviceSpec> devices, SimTiming timing = {}) {
@@ -83,12 +91,6 @@ protected:
     }
     bool WaitFor(const std::function<bool(const std::vector<SimDeviceState>&)>& done) {
         return m_sim->WaitUntil(done, 2s);
-    }
-    TxFrame::Bytes Frame(std::uint8_t type) {
-        TxFrame::Bytes b{};
-        b[0] = kFrameHead;
-        b[1] = type;
-        return b;
     }
     std::vector<std::uint8_t> Sources(const std::vector<SimClient::Frame>& frames) {
         std::vector<std::uint8_t> sources;
@@ -146,9 +148,7 @@ std::vector<SimClient::Frame> AnswerRequests(SimClient& client, std::uint8_t fir
             skipFirst = false;
             continue;
         }
-        TxFrame::Bytes b{};
-        b[0] = kFrameHead;
-        b[1] = frame->bytes[kPosType];
+        TxFrame::Bytes b = Frame(frame->bytes[kPosType]);
         client.Write(b, BuildAddressAnswer(b, frame->bytes.data(), next++));
     }
     return frames;
