@@ -7,7 +7,6 @@
 #include "app/ravlin_dlg.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
-#include "res/line_settings.h"
 #include "res/resource.h"
 
 namespace {
@@ -20,24 +19,8 @@ T SelectedData(const QComboBox* combo) {
 }  // namespace
 
 void CRavlinDlg::FillPortPanel() {
-    for (const std::uint8_t bits : kDataBits) {
-        AddComboString(m_dataBitsCombo, QString::number(bits), bits);
-    }
-    for (std::size_t i = 0; i < kStopBitsTexts.size(); ++i) {
-        AddComboString(m_stopBitsCombo, QString::fromUtf8(kStopBitsTexts[i]),
-                       static_cast<unsigned>(i));
-    }
-    for (std::size_t i = 0; i < kParityTexts.size(); ++i) {
-        AddComboString(m_parityCombo, QString::fromUtf8(kParityTexts[i]),
-                       static_cast<unsigned>(static_cast<unsigned char>(kParityLetters[i])));
-    }
-    for (const std::uint32_t rate : kBaudRates) {
-        AddComboString(m_baudCombo, QString::number(rate), rate);
-    }
-    m_dataBitsCombo->setCurrentIndex(0);
-    m_stopBitsCombo->setCurrentIndex(0);
-    m_parityCombo->setCurrentIndex(0);
-    m_baudCombo->setCurrentIndex(kDefaultBaudIndex);
+    FillLineSettingsCombos(m_baudCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo,
+                           LineSettingsData::EngineValues);
 
     for (unsigned address = 1; address <= 255; ++address) {
         AddComboString(m_addressCombo, QString::number(address), address);
@@ -73,12 +56,11 @@ void CRavlinDlg::OnOpenClosePort() {
         m_portOpen = 0;
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
     }
-    const bool closedNow = g_portClosed == 0;
-    for (const int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PARITY}) {
-        EnableDlgItem(id, closedNow);
-    }
     g_portClosed = g_portClosed ? 0 : 1;
     const bool open = g_portClosed == 0;
+    for (const int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PARITY}) {
+        EnableDlgItem(id, !open);
+    }
 
     const int tab = m_tab->GetCurSel();
     if (tab == 0) {

@@ -18,6 +18,16 @@ class QComboBox;
 // case-insensitive order. Returns the entry's index.
 int AddComboString(QComboBox* combo, const QString& text, const QVariant& data);
 
+// What the entries of the line-settings combo boxes carry as item data. Indices: every entry
+// its index in its list. EngineValues: what the serial engine takes, i.e. the number of data
+// bits, the parity letter and the stop-bits index. Baud-rate entries carry the rate either way.
+enum class LineSettingsData { Indices, EngineValues };
+
+// Fills the four line-settings combo boxes from the tables of res/line_settings.h, in list
+// order, and selects 9600 8-N-1.
+void FillLineSettingsCombos(QComboBox* baud, QComboBox* dataBits, QComboBox* stopBits,
+                            QComboBox* parity, LineSettingsData data);
+
 class CDialog : public QDialog {
     Q_OBJECT
 public:
