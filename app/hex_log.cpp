@@ -46,17 +46,12 @@ void CHexLog::Attach(QPlainTextEdit* edit) {
 void CHexLog::Append(std::uint8_t byte) {
     if (DisplayedLines() > kMaxLines) {
         m_logText.clear();
-        m_pending.clear();
-        m_tokens = 0;
+        m_shown = 0;
         m_replace = true;
     }
     const QChar token[kTokenChars] = {QLatin1Char(kHexDigits[byte >> 4]),
                                       QLatin1Char(kHexDigits[byte & 0x0F]), QLatin1Char(' ')};
     m_logText.append(token, kTokenChars);
-    if (!m_replace) {
-        m_pending.append(token, kTokenChars);
-    }
-    ++m_tokens;
     if (m_edit && !m_timer.isActive()) {
         m_timer.start();
     }
@@ -64,8 +59,7 @@ void CHexLog::Append(std::uint8_t byte) {
 
 void CHexLog::Clear() {
     m_logText.clear();
-    m_pending.clear();
-    m_tokens = 0;
+    m_shown = 0;
     m_replace = false;
     m_timer.stop();
     if (m_edit) {
@@ -83,9 +77,9 @@ void CHexLog::Flush() {
     } else {
         QTextCursor cursor(m_edit->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(m_pending);
+        cursor.insertText(m_logText.sliced(m_shown));
     }
-    m_pending.clear();
+    m_shown = m_logText.size();
     m_replace = false;
     QTextCursor end = m_edit->textCursor();
     end.movePosition(QTextCursor::End);
@@ -94,7 +88,8 @@ void CHexLog::Flush() {
 }
 
 int CHexLog::DisplayedLines() const {
-    return std::max(1, (m_tokens + m_tokensPerLine - 1) / m_tokensPerLine);
+    const auto tokens = static_cast<int>(m_logText.size() / kTokenChars);
+    return std::max(1, (tokens + m_tokensPerLine - 1) / m_tokensPerLine);
 }
 
 bool CHexLog::eventFilter(QObject* watched, QEvent* event) {

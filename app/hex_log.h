@@ -8,7 +8,7 @@
 // line holds floor((characters per line + 1) / 3) tokens (the blank after the last token of a
 // line hangs past the edge), and the number of displayed lines follows from the number of
 // tokens. The whole text is kept in m_logText; the widget catches up at most once per screen
-// refresh (a ~16 ms timer appends what is pending, or replaces the text after an emptying),
+// refresh (a ~16 ms timer appends the part it lacks, or replaces the text after an emptying),
 // and then puts the caret at the end and scrolls it into view.
 
 #include <QObject>
@@ -42,7 +42,7 @@ public:
     int DisplayedLines() const;
     int CharsPerLine() const { return m_charsPerLine; }
     int TokensPerLine() const { return m_tokensPerLine; }
-    bool HasPending() const { return m_replace || !m_pending.isEmpty(); }
+    bool HasPending() const { return m_replace || m_shown < m_logText.size(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,9 +52,8 @@ private:
 
     QPlainTextEdit* m_edit = nullptr;
     QString m_logText;       // the whole text of the log
-    QString m_pending;       // appended since the widget last caught up
+    qsizetype m_shown = 0;   // characters of m_logText the widget shows; it catches up on the rest
     bool m_replace = false;  // the log was emptied since: the widget gets m_logText whole
-    int m_tokens = 0;
     int m_charsPerLine = 1;
     int m_tokensPerLine = 1;
     QTimer m_timer;
