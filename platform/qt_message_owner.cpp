@@ -41,7 +41,7 @@ QtMessageOwner::~QtMessageOwner() {
 void QtMessageOwner::Detach() {
     {
         std::lock_guard lock(m_mutex);
-        m_detached = true;
+        m_detached.store(true, std::memory_order_release);
     }
     // Deleting the queued runs releases their senders.
     QCoreApplication::removePostedEvents(this, RunEventType());
@@ -58,7 +58,7 @@ void QtMessageOwner::SendMessages(const WindowMessage* messages, std::size_t cou
     std::binary_semaphore done(0);
     {
         std::lock_guard lock(m_mutex);
-        if (m_detached) {
+        if (m_detached.load(std::memory_order_relaxed)) {
             return;
         }
         QCoreApplication::postEvent(this, new RunEvent(messages, count, &done));
@@ -86,13 +86,8 @@ bool QtMessageOwner::event(QEvent* e) {
 }
 
 void QtMessageOwner::Deliver(const WindowMessage* messages, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_detached) {
-                return;
-            }
-        }
+    // A handler may detach the owner: the messages after it are then dropped.
+    for (std::size_t i = 0; i < count && !m_detached.load(std::memory_order_acquire); ++i) {
         if (m_handler) {
             m_handler(messages[i].message, messages[i].wParam, messages[i].lParam);
         }

@@ -7,6 +7,7 @@
 // that must be shown on the UI thread).
 
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -40,6 +41,8 @@ private:
     void Deliver(const WindowMessage* messages, std::size_t count);
 
     Handler m_handler;
-    std::mutex m_mutex;  // guards m_detached against a send racing the owner's end
-    bool m_detached = false;
+    // Held while a run is posted and while the owner detaches, so that no run is posted after
+    // Detach removed the queued ones. Delivery reads m_detached per message without it.
+    std::mutex m_mutex;
+    std::atomic<bool> m_detached{false};
 };
