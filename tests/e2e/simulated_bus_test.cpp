@@ -48,10 +48,8 @@ protected:
             m_trace += line + "\n";
         });
         m_sim->Start(kPortName);
-        m_dlg = std::make_unique<CRavlinDlg>();
-        ASSERT_TRUE(m_dlg->Create());
-        m_dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
         ASSERT_TRUE(OpenPort(*m_dlg, QString::fromUtf8(kPortName)));
         m_devices = DeviceList(*m_dlg);
     }

@@ -59,21 +59,12 @@ protected:
     void SetUp() override {
         m_pty = std::make_unique<PseudoTerminal>();
         m_pty->Publish(kPortName);
-        m_dlg = std::make_unique<CRavlinDlg>();
-        ASSERT_TRUE(m_dlg->Create());
-        m_dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
         ASSERT_TRUE(OpenPort(*m_dlg, QString::fromUtf8(kPortName)));
         m_devices = DeviceList(*m_dlg);
         m_status = StatusList(*m_dlg);
-        // The monitor purges the port as it starts: bytes written before that are lost. Probe
-        // until one gets through, then start from an empty log.
-        for (int attempt = 0; attempt < 50 && m_dlg->Log().Text().isEmpty(); ++attempt) {
-            m_pty->Write({0x00});
-            WaitFor([&] { return !m_dlg->Log().Text().isEmpty(); }, 200);
-        }
-        ASSERT_FALSE(m_dlg->Log().Text().isEmpty());
-        gui_test::Click(C(IDC_CLEAR_LOG));
+        ASSERT_TRUE(SyncWithMonitor(*m_dlg, *m_pty));
     }
     void TearDown() override { m_dlg.reset(); }
 

@@ -7,6 +7,7 @@
 
 #include "app/ravlin_dlg.h"
 #include "gui_test_support.h"
+#include "platform/pseudo_terminal.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
 
@@ -21,6 +22,27 @@ QPoint RowMiddle(QListWidget* list, int row) {
 }
 
 }  // namespace
+
+std::unique_ptr<CRavlinDlg> ShowMainDialog() {
+    auto dlg = std::make_unique<CRavlinDlg>();
+    if (!dlg->Create()) {
+        return nullptr;
+    }
+    dlg->show();
+    return QTest::qWaitForWindowExposed(dlg.get()) ? std::move(dlg) : nullptr;
+}
+
+bool SyncWithMonitor(CRavlinDlg& dlg, PseudoTerminal& bus) {
+    for (int attempt = 0; attempt < 50 && dlg.Log().Text().isEmpty(); ++attempt) {
+        bus.Write({0x00});
+        WaitFor([&] { return !dlg.Log().Text().isEmpty(); }, 200);
+    }
+    if (dlg.Log().Text().isEmpty()) {
+        return false;
+    }
+    Click(MainControl(dlg, IDC_CLEAR_LOG));
+    return true;
+}
 
 QWidget* MainControl(const CRavlinDlg& dlg, int id) {
     return FindControl(&dlg, id);

@@ -6,9 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CRavlinDlg;
+class PseudoTerminal;
 class QComboBox;
 class QListWidget;
 class QWidget;
@@ -16,6 +18,15 @@ class QWidget;
 namespace gui_test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// A new main dialog, created and shown, once its window is exposed; nullptr when either fails.
+// The ports published before the call are the ones it lists.
+std::unique_ptr<CRavlinDlg> ShowMainDialog();
+
+// The monitor purges the port as it starts, so bytes written before that are lost: probes
+// from the bus end until a byte reaches the log, then empties the log with "清空". False when
+// none got through.
+bool SyncWithMonitor(CRavlinDlg& dlg, PseudoTerminal& bus);
 
 // A control of the main dialog by number.
 QWidget* MainControl(const CRavlinDlg& dlg, int id);

@@ -3,7 +3,6 @@
 // and the caret kept at the end.
 
 #include <QAbstractTextDocumentLayout>
-#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -13,6 +12,7 @@
 #include <thread>
 
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "gui_test_support.h"
 #include "platform/pseudo_terminal.h"
 #include "res/resource.h"
@@ -28,10 +28,8 @@ QString Hex(std::uint8_t b) {
 class HexLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dlg = std::make_unique<CRavlinDlg>();
-        ASSERT_TRUE(m_dlg->Create());
-        m_dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
         m_edit = Control<QPlainTextEdit>(m_dlg.get(), IDC_LOG);
         ASSERT_NE(m_edit, nullptr);
     }
@@ -51,16 +49,13 @@ protected:
             Receive(static_cast<std::uint8_t>(i));
         }
     }
-
-    // The monitor thread purges the port when it starts, so bytes written before that are
-    // lost: probe until a byte gets through, then start from an empty log.
-    void SyncWithMonitor(PseudoTerminal& pty) {
-        for (int attempt = 0; attempt < 50 && m_dlg->Log().Text().isEmpty(); ++attempt) {
-            pty.Write({0x00});
-            WaitFor([&] { return !m_dlg->Log().Text().isEmpty(); }, 200);
-        }
-        ASSERT_FALSE(m_dlg->Log().Text().isEmpty());
-        Click(FindControl(m_dlg.get(), IDC_CLEAR_LOG));
+    // A new dialog that lists `pty`, published as "bus-a", with that port open.
+    void OpenOnPublishedPort(PseudoTerminal& pty) {
+        pty.Publish("bus-a");
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
+        OpenPort(*m_dlg, QStringLiteral("bus-a"));
+        m_edit = Control<QPlainTextEdit>(m_dlg.get(), IDC_LOG);
     }
 
     MessageBoxRecorder m_boxes;
@@ -70,23 +65,16 @@ protected:
 
 TEST_F(HexLogTest, BytesFromThePortAppearInOrderAsHex) {
     PseudoTerminal pty;
-    pty.Publish("bus-a");
-    m_dlg = std::make_unique<CRavlinDlg>();
-    m_dlg->Create();
-    m_dlg->show();
-    auto* ports = Control<QComboBox>(m_dlg.get(), IDC_PORT);
-    ports->setCurrentIndex(ports->findText("bus-a"));
-    Click(FindControl(m_dlg.get(), IDC_OPEN_CLOSE));
+    OpenOnPublishedPort(pty);
     ASSERT_TRUE(m_dlg->PortOpen());
-    SyncWithMonitor(pty);
+    ASSERT_TRUE(SyncWithMonitor(*m_dlg, pty));
 
     pty.Write({0xFA, 0x08, 0x00, 0x05, 0xFE, 0x00, 0x11, 0x22, 0x33, 0x44});
     const QString expected = QStringLiteral("FA 08 00 05 FE 00 11 22 33 44 ");
-    auto* edit = Control<QPlainTextEdit>(m_dlg.get(), IDC_LOG);
-    EXPECT_TRUE(WaitFor([&] { return edit->toPlainText() == expected; }))
-        << edit->toPlainText().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return m_edit->toPlainText() == expected; }))
+        << m_edit->toPlainText().toStdString();
     EXPECT_EQ(m_dlg->Log().Text(), expected);
-    EXPECT_EQ(edit->textCursor().position(), expected.size());
+    EXPECT_EQ(m_edit->textCursor().position(), expected.size());
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
@@ -140,14 +128,7 @@ TEST_F(HexLogTest, CaretStaysAtTheEndAndTheLastLineInView) {
 
 TEST_F(HexLogTest, ClearWhileBytesArriveKeepsAContiguousTail) {
     PseudoTerminal pty;
-    pty.Publish("bus-a");
-    m_dlg = std::make_unique<CRavlinDlg>();
-    m_dlg->Create();
-    m_dlg->show();
-    auto* ports = Control<QComboBox>(m_dlg.get(), IDC_PORT);
-    ports->setCurrentIndex(ports->findText("bus-a"));
-    Click(FindControl(m_dlg.get(), IDC_OPEN_CLOSE));
-    auto* edit = Control<QPlainTextEdit>(m_dlg.get(), IDC_LOG);
+    OpenOnPublishedPort(pty);
 
     constexpr int kTotal = 3000;
     std::atomic<bool> done{false};
@@ -164,12 +145,12 @@ TEST_F(HexLogTest, ClearWhileBytesArriveKeepsAContiguousTail) {
     });
     ASSERT_TRUE(WaitFor([&] { return m_dlg->Log().Text().size() >= 600 * 3; }));
     Click(FindControl(m_dlg.get(), IDC_CLEAR_LOG));
-    EXPECT_TRUE(edit->toPlainText().isEmpty());
+    EXPECT_TRUE(m_edit->toPlainText().isEmpty());
     EXPECT_TRUE(WaitFor([&] { return done.load(); }));
     writer.join();
     const QString last = Hex(static_cast<std::uint8_t>(kTotal - 1));
     ASSERT_TRUE(WaitFor([&] { return m_dlg->Log().Text().endsWith(last); }));
-    EXPECT_TRUE(WaitFor([&] { return edit->toPlainText() == m_dlg->Log().Text(); }));
+    EXPECT_TRUE(WaitFor([&] { return m_edit->toPlainText() == m_dlg->Log().Text(); }));
 
     // What is left is an unbroken run of the stream that ends with its last byte.
     const QStringList tokens = m_dlg->Log().Text().split(QLatin1Char(' '), Qt::SkipEmptyParts);

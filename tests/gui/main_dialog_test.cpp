@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "gui_test_support.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/qt_tab_control.h"
@@ -27,10 +28,8 @@ protected:
     void SetUp() override {
         m_pty = std::make_unique<PseudoTerminal>();
         m_pty->Publish("bus-a");
-        m_dlg = std::make_unique<CRavlinDlg>();
-        ASSERT_TRUE(m_dlg->Create());
-        m_dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
     }
     void TearDown() override { m_dlg.reset(); }
 

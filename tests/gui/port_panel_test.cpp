@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "gui_test_support.h"
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
@@ -30,10 +31,8 @@ protected:
     void SetUp() override {
         m_pty = std::make_unique<PseudoTerminal>();
         m_pty->Publish(kPortName);
-        m_dlg = std::make_unique<CRavlinDlg>();
-        ASSERT_TRUE(m_dlg->Create());
-        m_dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+        m_dlg = ShowMainDialog();
+        ASSERT_NE(m_dlg, nullptr);
         Choose(IDC_PORT, kPortName);
     }
     void TearDown() override { m_dlg.reset(); }
