@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr char kBoxCaption[] = "Ravlin";
 constexpr auto kFrameGap = std::chrono::milliseconds(100);
 
 std::u16string_view View(const QString& text) {
@@ -114,8 +113,7 @@ void CKeyConfigWriter::OnWriteKeyConfig(CPageHost& host, CTarvoDlg& page, int cu
     if (m_worker.joinable()) {
         m_worker.join();  // the last sequence has ended; only its thread is left
     }
-    if (host.DeviceListCurSel() < 0) {
-        ShowMessageBox("请选择一个设备!", kBoxCaption, MB_OK);
+    if (!SelectedAddressOrTell(&host)) {
         return;
     }
     if (currentTab != 0) {
@@ -125,18 +123,19 @@ void CKeyConfigWriter::OnWriteKeyConfig(CPageHost& host, CTarvoDlg& page, int cu
     // then checked and sent.
     page.UpdateData(true);
     if (page.m_nLongPressMs < kMinLongPressMs || page.m_nLongPressMs > kMaxLongPressMs) {
-        ShowMessageBox("长按时间有效值为600ms-10000ms之间!", kBoxCaption, MB_OK);
+        ShowMessageBox("长按时间有效值为600ms-10000ms之间!", kPageBoxCaption, MB_OK);
         return;
     }
     if (Unencodable(page.m_strPressCodes, page.IsPressHex()) ||
         Unencodable(page.m_strReleaseCodes, page.IsReleaseHex())) {
-        ShowMessageBox("功能码含有无法按单字节发送的字符!", kBoxCaption, MB_OK | MB_ICONWARNING);
+        ShowMessageBox("功能码含有无法按单字节发送的字符!", kPageBoxCaption,
+                       MB_OK | MB_ICONWARNING);
         return;
     }
     // A configuration read back with a rate or an index the lists don't have leaves a list
     // without a selection; there is no serial format to send then.
     if (!page.SelectedSerialFormat()) {
-        ShowMessageBox("请选择设备串口配置的波特率、数据位、停止位和校验!", kBoxCaption,
+        ShowMessageBox("请选择设备串口配置的波特率、数据位、停止位和校验!", kPageBoxCaption,
                        MB_OK | MB_ICONWARNING);
         return;
     }
@@ -161,13 +160,7 @@ void CKeyConfigWriter::WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPag
     };
     const auto readTarget = [&](auto pageFlag) {
         return Shared::OnUiThread<Target>(shared, page, [host, page, pageFlag] {
-            Target t;
-            const int sel = host->DeviceListCurSel();
-            if (sel >= 0) {
-                t.address = static_cast<std::uint8_t>(host->DeviceListItemData(sel));
-            }
-            t.flag = (page->*pageFlag)();
-            return t;
+            return Target{host->SelectedDeviceAddress(), (page->*pageFlag)()};
         });
     };
 
@@ -176,8 +169,8 @@ void CKeyConfigWriter::WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPag
     if (!mode || !mode->address) {
         return;  // stopped, or the device list lost its selection: nothing is sent blind
     }
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        host->SendTxFrame(BuildKeyModeFrame(bytes, *mode->address, mode->flag, inputs.longPressMs));
+    host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+        return BuildKeyModeFrame(bytes, *mode->address, mode->flag, inputs.longPressMs);
     });
     if (!shared->Pause()) {
         return;
@@ -203,9 +196,9 @@ void CKeyConfigWriter::WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPag
                 return;  // the check box was cleared after the click: nothing more is sent
             }
         }
-        host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-            host->SendTxFrame(BuildFunctionCodesFrame(bytes, *target->address, set.firstSet,
-                                                      codes.data(), static_cast<std::size_t>(n)));
+        host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+            return BuildFunctionCodesFrame(bytes, *target->address, set.firstSet, codes.data(),
+                                           static_cast<std::size_t>(n));
         });
         if (!shared->Pause()) {
             return;
@@ -219,9 +212,9 @@ void CKeyConfigWriter::WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPag
         return;
     }
     const DeviceSerialFormat& f = **format;
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        host->SendTxFrame(
-            BuildSerialFormatFrame(bytes, f.baud, f.dataBitsIndex, f.stopBitsIndex, f.parityIndex));
+    host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+        return BuildSerialFormatFrame(bytes, f.baud, f.dataBitsIndex, f.stopBitsIndex,
+                                      f.parityIndex);
     });
     shared->Pause();
 }

@@ -2,12 +2,9 @@
 
 #include "bus/commands.h"
 #include "pages/page_host.h"
-#include "platform/message_box.h"
 #include "res/resource.h"
 
 namespace {
-
-constexpr char kBoxCaption[] = "Ravlin";
 
 // Byte 8 of each switch: [0] when it has just moved to its upper half, [1] to its lower half.
 // The device takes the LIFTER values the other way round from the SCREEN values.
@@ -171,13 +168,9 @@ void CMirellDlg::OnSeqSwitch(WPARAM previousState) {
 
 void CMirellDlg::SendCommand(std::uint8_t function, std::uint8_t value) {
     CPageHost* host = CPageHost::Of(this);
-    const int selection = host != nullptr ? host->DeviceListCurSel() : -1;
-    if (selection < 0) {
-        ShowMessageBox("请选择一个设备!", kBoxCaption, MB_OK);
-        return;
+    if (const auto address = SelectedAddressOrTell(host)) {
+        host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+            return BuildMirellCommandFrame(bytes, *address, function, value);
+        });
     }
-    const auto address = static_cast<std::uint8_t>(host->DeviceListItemData(selection) & 0xFF);
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        host->SendTxFrame(BuildMirellCommandFrame(bytes, address, function, value));
-    });
 }

@@ -4,27 +4,7 @@
 
 #include "bus/commands.h"
 #include "pages/page_host.h"
-#include "platform/message_box.h"
 #include "res/resource.h"
-
-namespace {
-
-constexpr char kBoxCaption[] = "Ravlin";
-
-// The host, with the selected device's bus address in *address; nullptr, after telling the
-// user, when the host's device list has no selection.
-CPageHost* HostWithSelection(const QWidget* page, std::uint8_t* address) {
-    CPageHost* host = CPageHost::Of(page);
-    const int selection = host != nullptr ? host->DeviceListCurSel() : -1;
-    if (selection < 0) {
-        ShowMessageBox("请选择一个设备!", kBoxCaption, MB_OK);
-        return nullptr;
-    }
-    *address = static_cast<std::uint8_t>(host->DeviceListItemData(selection) & 0xFF);
-    return host;
-}
-
-}  // namespace
 
 COskanDlg::COskanDlg() : CDialog(IDD_OSKAN) {}
 
@@ -96,26 +76,23 @@ void COskanDlg::SendChannelCommand(int channelIndex, WPARAM previousState) {
     if (channelIndex < 0 || channelIndex >= kOskanChannelCount) {
         return;
     }
-    std::uint8_t address = 0;
-    CPageHost* host = HostWithSelection(this, &address);
-    if (host == nullptr) {
-        return;
+    CPageHost* host = CPageHost::Of(this);
+    if (const auto address = SelectedAddressOrTell(host)) {
+        host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+            return BuildOskanChannelFrame(bytes, *address, static_cast<unsigned>(channelIndex),
+                                          previousState == 0);
+        });
     }
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        host->SendTxFrame(BuildOskanChannelFrame(
-            bytes, address, static_cast<unsigned>(channelIndex), previousState == 0));
-    });
 }
 
 void COskanDlg::OnFeedbackCheck() {
-    std::uint8_t address = 0;
-    CPageHost* host = HostWithSelection(this, &address);
-    if (host == nullptr) {
+    CPageHost* host = CPageHost::Of(this);
+    const auto address = SelectedAddressOrTell(host);
+    if (!address) {
         return;
     }
     const auto* box = Item<QCheckBox>(IDC_FEEDBACK);
     const bool on = box != nullptr && box->checkState() == Qt::Checked;
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        host->SendTxFrame(BuildOskanFeedbackFrame(bytes, address, on));
-    });
+    host->BuildAndSend(
+        [&](TxFrame::Bytes& bytes) { return BuildOskanFeedbackFrame(bytes, *address, on); });
 }

@@ -22,8 +22,6 @@ const std::array<const char*, 4> g_ledCaptions = {"开", "关", "闪", "关"};
 
 namespace {
 
-constexpr char kBoxCaption[] = "Ravlin";
-
 // The LED state each step sends (on, off, flash, off).
 constexpr std::array<std::uint8_t, 4> kLedStepState = {kLedOn, kLedOff, kLedFlash, kLedOff};
 
@@ -138,7 +136,7 @@ bool CTarvoDlg::UpdateData(bool saveAndValidate) {
     bool ok = false;
     const uint value = longPress->text().trimmed().toUInt(&ok, 10);
     if (!ok) {
-        ShowMessageBox("请输入一个无符号整数。", kBoxCaption, MB_OK | MB_ICONWARNING);
+        ShowMessageBox("请输入一个无符号整数。", kPageBoxCaption, MB_OK | MB_ICONWARNING);
         longPress->setFocus();
         longPress->selectAll();
         return false;
@@ -232,16 +230,13 @@ void CTarvoDlg::LedTest(int buttonId, std::uint8_t command, int& step) {
     if (!host) {
         return;
     }
-    const int sel = host->DeviceListCurSel();
-    if (sel < 0) {
-        ShowMessageBox("请选择一个设备!", kBoxCaption, MB_OK);
+    const auto address = SelectedAddressOrTell(host);
+    if (!address) {
         return;
     }
-    const auto address = static_cast<std::uint8_t>(host->DeviceListItemData(sel));
     const int current = step & 3;
-    host->TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) {
-        const unsigned n = BuildLedTestFrame(bytes, command, address, kLedStepState[current]);
-        host->SendTxFrame(n);
+    host->BuildAndSend([&](TxFrame::Bytes& bytes) {
+        return BuildLedTestFrame(bytes, command, *address, kLedStepState[current]);
     });
     step = (current + 1) & 3;
     SetDlgItemText(buttonId, QString::fromUtf8(g_ledCaptions[step]));
