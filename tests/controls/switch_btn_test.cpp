@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
@@ -17,6 +16,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "widget_driving.h"
 
 namespace {
 
@@ -54,13 +55,8 @@ SwitchRect R(int l, int t, int r, int b) {
     return SwitchRect{l, t, r, b};
 }
 
-bool WaitForRest(const CSwitchBtn& sw, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while ((sw.Sliding() || sw.m_animatePending != 0) && timer.elapsed() < timeoutMs) {
-        QTest::qWait(5);
-    }
-    return !sw.Sliding() && sw.m_animatePending == 0;
+bool WaitForRest(const CSwitchBtn& sw) {
+    return test_support::WaitFor([&] { return !sw.Sliding() && sw.m_animatePending == 0; }, 3000);
 }
 
 bool Near(QColor c, QColor want, int tolerance) {

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -69,16 +70,22 @@ void SavePicture(QWidget& page, const char* name) {
     }
 }
 
-TEST(PagePictures, MirellPage) {
-    TestPageHost host;
-    host.AddDevice(0x10);
+// Creates `page` in the host's tab while device `address` is selected, fits the host around it
+// and shows it.
+void ShowInHost(TestPageHost& host, CDialog& page, std::uint32_t address) {
+    host.AddDevice(address);
     host.Select(0);
-    CMirellDlg page;
     ASSERT_TRUE(page.Create(host.Tab()));
     host.Tab()->resize(page.size());
     host.resize(host.Tab()->geometry().right() + 1, std::max(page.height(), 240));
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+}
+
+TEST(PagePictures, MirellPage) {
+    TestPageHost host;
+    CMirellDlg page;
+    ASSERT_NO_FATAL_FAILURE(ShowInHost(host, page, 0x10));
 
     ExpectSwitchesFramed(page);
     for (const CSwitchBtn* sw : page.findChildren<CSwitchBtn*>()) {
@@ -91,14 +98,8 @@ TEST(PagePictures, MirellPage) {
 
 TEST(PagePictures, OskanPage) {
     TestPageHost host;
-    host.AddDevice(0x0A);
-    host.Select(0);
     COskanDlg page;
-    ASSERT_TRUE(page.Create(host.Tab()));
-    host.Tab()->resize(page.size());
-    host.resize(host.Tab()->geometry().right() + 1, std::max(page.height(), 240));
-    host.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_NO_FATAL_FAILURE(ShowInHost(host, page, 0x0A));
 
     ExpectSwitchesFramed(page);
     PrintCaptionRoom("OSKAN", *Switch(&page, IDC_SW_CH1));

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/qt_dialog_builder.h"
+#include "res/resource.h"
 
 namespace tarvo_test {
 
@@ -98,8 +99,8 @@ TestHost::TestHost(bool openPort) : TestPageHost(openPort) {
     QObject::connect(m_writeButton, &QPushButton::clicked, this,
                      [this] { m_writer.OnWriteKeyConfig(*this, m_page, m_currentTab); });
     // The main dialog enables the LED tests while the port is open.
-    m_page.EnableDlgItem(1036, true);
-    m_page.EnableDlgItem(1034, true);
+    m_page.EnableDlgItem(IDC_LED1, true);
+    m_page.EnableDlgItem(IDC_LED2, true);
 }
 
 TestHost::~TestHost() {
