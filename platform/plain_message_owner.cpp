@@ -59,18 +59,11 @@ void PlainMessageOwner::Invoke(const std::function<void()>& f) {
         f();
         return;
     }
-    std::function<void()> task = f;
+    Task task{&f};
     std::unique_lock lock(m_mutex);
     m_tasks.push_back(&task);
     m_wake.notify_all();
-    m_done.wait(lock, [&] {
-        for (auto* t : m_tasks) {
-            if (t == &task) {
-                return false;
-            }
-        }
-        return true;
-    });
+    m_done.wait(lock, [&] { return task.done; });
 }
 
 bool PlainMessageOwner::PumpUntil(const std::function<bool()>& pred,
@@ -109,11 +102,12 @@ void PlainMessageOwner::ThreadMain() {
             continue;
         }
         if (!m_tasks.empty()) {
-            std::function<void()>* task = m_tasks.front();
-            lock.unlock();
-            (*task)();
-            lock.lock();
+            Task* task = m_tasks.front();
             m_tasks.pop_front();
+            lock.unlock();
+            (*task->f)();
+            lock.lock();
+            task->done = true;
             m_done.notify_all();
             continue;
         }

@@ -49,6 +49,10 @@ private:
         std::size_t count;
         bool done = false;
     };
+    struct Task {
+        const std::function<void()>* f;
+        bool done = false;
+    };
     void HandleRun(const WindowMessage* messages, std::size_t count);
     void ThreadMain();
 
@@ -57,7 +61,7 @@ private:
     std::condition_variable m_wake;  // owner side: a run or a task arrived, or stop
     std::condition_variable m_done;  // sender side: a run or a task was finished
     std::deque<Run*> m_runs;
-    std::deque<std::function<void()>*> m_tasks;
+    std::deque<Task*> m_tasks;
     bool m_stop = false;
     std::thread m_thread;
     std::thread::id m_ownerThreadId;

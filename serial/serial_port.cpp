@@ -55,7 +55,6 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
         std::lock_guard writeLock(m_writeLock);
         m_writeBuffer = std::make_unique<std::uint8_t[]>(kWriteBufferSize);
         m_writeBufferSize = kWriteBufferSize;
-        m_writeCount = std::min(m_writeCount, m_writeBufferSize);
     }
     m_portNumber = portNumber;
     m_eventMask = EV_RXCHAR | EV_CTS;
