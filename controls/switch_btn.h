@@ -32,9 +32,6 @@ public:
 
     WPARAM WParam() const { return m_wParam; }
     LPARAM LParam() const { return m_lParam; }
-    WindowMessage Message() const {
-        return {static_cast<std::uint32_t>(type()), m_wParam, m_lParam};
-    }
 
 private:
     WPARAM m_wParam;
