@@ -13,7 +13,6 @@
 #include "bus/frame.h"
 #include "pages/page_host.h"
 #include "platform/message_box.h"
-#include "res/line_settings.h"
 #include "res/resource.h"
 
 int g_led1Step = 0;
@@ -71,23 +70,8 @@ bool CTarvoDlg::OnInitDialog() {
     m_cbStopBits = Item<QComboBox>(IDC_DEV_STOP_BITS);
     m_cbParity = Item<QComboBox>(IDC_DEV_PARITY);
 
-    for (std::size_t i = 0; i < kDataBits.size(); ++i) {
-        AddComboString(m_cbDataBits, QString::number(kDataBits[i]), static_cast<unsigned>(i));
-    }
-    m_cbDataBits->setCurrentIndex(0);
-    for (std::size_t i = 0; i < kStopBitsTexts.size(); ++i) {
-        AddComboString(m_cbStopBits, QString::fromLatin1(kStopBitsTexts[i]),
-                       static_cast<unsigned>(i));
-    }
-    m_cbStopBits->setCurrentIndex(0);
-    for (std::size_t i = 0; i < kParityTexts.size(); ++i) {
-        AddComboString(m_cbParity, QString::fromLatin1(kParityTexts[i]), static_cast<unsigned>(i));
-    }
-    m_cbParity->setCurrentIndex(0);
-    for (const std::uint32_t rate : kBaudRates) {
-        AddComboString(m_cbBaud, QString::number(rate), rate);
-    }
-    m_cbBaud->setCurrentIndex(kDefaultBaudIndex);
+    FillLineSettingsCombos(m_cbBaud, m_cbDataBits, m_cbStopBits, m_cbParity,
+                           LineSettingsData::Indices);
 
     SetKeyMode(1);
     m_chkReleaseHex->setChecked(true);
