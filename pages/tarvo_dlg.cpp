@@ -2,10 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTextDocument>
 
@@ -130,15 +128,11 @@ bool CTarvoDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CTarvoDlg::SetCodeCaptions(bool shortLong) {
-    SetGroupCaption(IDC_PRESS_GROUP,
-                    shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码"));
-    SetGroupCaption(IDC_RELEASE_GROUP,
-                    shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码"));
-}
-
-void CTarvoDlg::SetGroupCaption(int id, const QString& text) {
-    // The group box's title; its accessible name follows the caption.
-    SetDlgItemText(id, text);
+    // The group boxes' titles; their accessible names follow the captions.
+    SetDlgItemText(IDC_PRESS_GROUP,
+                   shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码"));
+    SetDlgItemText(IDC_RELEASE_GROUP,
+                   shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码"));
 }
 
 void CTarvoDlg::SetKeyMode(int flag) {

@@ -75,7 +75,6 @@ private:
     void OnLed2Test();
     void LedTest(int buttonId, std::uint8_t command, int& step);
     void SetCodeCaptions(bool shortLong);
-    void SetGroupCaption(int id, const QString& text);
 
     QCheckBox* m_chkPressHex = nullptr;
     QCheckBox* m_chkReleaseHex = nullptr;
