@@ -57,8 +57,8 @@ void CRavlinDlg::SendTxFrame(unsigned count) {
 }
 
 void CRavlinDlg::SendSearchFrame() {
-    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
-        SendTxFrame(BuildSearchFrame(bytes, TypeCodeForTab(CurrentTab())));
+    BuildAndSend([&](TxFrame::Bytes& bytes) {
+        return BuildSearchFrame(bytes, TypeCodeForTab(CurrentTab()));
     });
 }
 
@@ -96,31 +96,31 @@ void CRavlinDlg::OnAutoAssign() {
     AddStatusLine("当前状态:设备自动分配地址模式");
     ScrollStatusToLastLine();
     const auto first = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
-    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) { SendTxFrame(BuildAutoAssignFrame(bytes)); });
+    BuildAndSend([](TxFrame::Bytes& bytes) { return BuildAutoAssignFrame(bytes); });
     m_dispatcher.StartAutoAssign(first);
 }
 
 void CRavlinDlg::OnWriteAddress() {
-    const int sel = DeviceListCurSel();
-    if (sel < 0) {
+    const std::optional<std::uint8_t> selected = SelectedDeviceAddress();
+    if (!selected) {
         ShowMessageBox("请选择一个设备!", kAppName, MB_OK);
         return;
     }
-    const auto device = static_cast<std::uint8_t>(DeviceListItemData(sel));
+    const std::uint8_t device = *selected;
     const auto newAddress = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
     switch (CurrentTab()) {
         case kTabMirell:
             // The device names itself by the state bytes of its search reply; a device that
             // has no record here gets no frame.
             if (const auto* state = m_mirellPage.GetDeviceState(device)) {
-                m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
-                    SendTxFrame(BuildMirellAddressWrite(bytes, device, newAddress, *state));
+                BuildAndSend([&](TxFrame::Bytes& bytes) {
+                    return BuildMirellAddressWrite(bytes, device, newAddress, *state);
                 });
             }
             break;
         case kTabOskan:
-            m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
-                SendTxFrame(BuildOskanAddressWrite(bytes, device, newAddress));
+            BuildAndSend([&](TxFrame::Bytes& bytes) {
+                return BuildOskanAddressWrite(bytes, device, newAddress);
             });
             break;
         default:
@@ -132,13 +132,9 @@ void CRavlinDlg::OnWriteAddress() {
 }
 
 void CRavlinDlg::OnReadDeviceConfig() {
-    const int sel = DeviceListCurSel();
-    if (sel < 0) {
-        return;
+    if (const std::optional<std::uint8_t> device = SelectedDeviceAddress()) {
+        BuildAndSend([&](TxFrame::Bytes& bytes) { return BuildReadConfigFrame(bytes, *device); });
     }
-    const auto device = static_cast<std::uint8_t>(DeviceListItemData(sel));
-    m_txFrame.WithLock(
-        [&](TxFrame::Bytes& bytes) { SendTxFrame(BuildReadConfigFrame(bytes, device)); });
 }
 
 void CRavlinDlg::OnDeviceListKillFocus() {

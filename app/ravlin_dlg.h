@@ -29,7 +29,6 @@ class QtTabControl;
 extern int g_portClosed;
 
 // The application's name: the caption of its message boxes.
-inline constexpr char kAppName[] = "Ravlin";
 // The maker behind the link control, and where it leads.
 inline constexpr char kMakerUrl[] = "https://example.org/quillmere/ravlin";
 

@@ -123,19 +123,18 @@ void CKeyConfigWriter::OnWriteKeyConfig(CPageHost& host, CTarvoDlg& page, int cu
     // then checked and sent.
     page.UpdateData(true);
     if (page.m_nLongPressMs < kMinLongPressMs || page.m_nLongPressMs > kMaxLongPressMs) {
-        ShowMessageBox("长按时间有效值为600ms-10000ms之间!", kPageBoxCaption, MB_OK);
+        ShowMessageBox("长按时间有效值为600ms-10000ms之间!", kAppName, MB_OK);
         return;
     }
     if (Unencodable(page.m_strPressCodes, page.IsPressHex()) ||
         Unencodable(page.m_strReleaseCodes, page.IsReleaseHex())) {
-        ShowMessageBox("功能码含有无法按单字节发送的字符!", kPageBoxCaption,
-                       MB_OK | MB_ICONWARNING);
+        ShowMessageBox("功能码含有无法按单字节发送的字符!", kAppName, MB_OK | MB_ICONWARNING);
         return;
     }
     // A configuration read back with a rate or an index the lists don't have leaves a list
     // without a selection; there is no serial format to send then.
     if (!page.SelectedSerialFormat()) {
-        ShowMessageBox("请选择设备串口配置的波特率、数据位、停止位和校验!", kPageBoxCaption,
+        ShowMessageBox("请选择设备串口配置的波特率、数据位、停止位和校验!", kAppName,
                        MB_OK | MB_ICONWARNING);
         return;
     }

@@ -8,7 +8,7 @@ std::optional<std::uint8_t> SelectedAddressOrTell(const CPageHost* host) {
         address = host->SelectedDeviceAddress();
     }
     if (!address) {
-        ShowMessageBox("请选择一个设备!", kPageBoxCaption, MB_OK);
+        ShowMessageBox("请选择一个设备!", kAppName, MB_OK);
     }
     return address;
 }

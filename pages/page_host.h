@@ -8,9 +8,6 @@
 
 #include "bus/tx_frame.h"
 
-// The caption of every message box a page shows.
-inline constexpr char kPageBoxCaption[] = "Ravlin";
-
 class CPageHost {
 public:
     virtual ~CPageHost() = default;

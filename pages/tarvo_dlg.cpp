@@ -118,7 +118,7 @@ bool CTarvoDlg::UpdateData(bool saveAndValidate) {
     bool ok = false;
     const uint value = longPress->text().trimmed().toUInt(&ok, 10);
     if (!ok) {
-        ShowMessageBox("请输入一个无符号整数。", kPageBoxCaption, MB_OK | MB_ICONWARNING);
+        ShowMessageBox("请输入一个无符号整数。", kAppName, MB_OK | MB_ICONWARNING);
         longPress->setFocus();
         longPress->selectAll();
         return false;

@@ -11,6 +11,9 @@ inline constexpr unsigned MB_ICONERROR = 0x10;
 inline constexpr unsigned MB_ICONWARNING = 0x30;
 inline constexpr unsigned MB_ICONINFORMATION = 0x40;
 
+// The caption of the application's own message boxes (its refusals and prompts).
+inline constexpr char kAppName[] = "Ravlin";
+
 // text and caption are UTF-8.
 using MessageBoxHandler =
     std::function<void(const std::string& text, const std::string& caption, unsigned flags)>;

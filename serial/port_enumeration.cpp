@@ -168,7 +168,7 @@ bool CSerialPort::EnumeratePorts() {
     m_portPaths.clear();
     std::vector<SerialPortEntry> ports;
     if (!ListSerialPorts("/sys/class/tty", "/dev", PublishedPortsFolder(), &ports)) {
-        ShowMessageBox("无法打开键值！", "Ravlin", MB_OK | MB_ICONWARNING);
+        ShowMessageBox("无法打开键值！", kAppName, MB_OK | MB_ICONWARNING);
         return false;
     }
     for (const SerialPortEntry& port : ports) {
