@@ -6,7 +6,7 @@ RAVLIN_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-noto-cjk
+    fonts-noto-cjk ccache
 )
 
 ravlin_install_missing() {
@@ -32,6 +32,11 @@ ravlin_install_missing() {
 ravlin_build() {
     local dir=$1
     shift
-    cmake -S "$RAVLIN_ROOT" -B "$RAVLIN_ROOT/$dir" -G Ninja "$@" >/dev/null
+    local launcher=()
+    # Worktrees and repeated builds share compiled objects through ccache when it is there.
+    if command -v ccache >/dev/null 2>&1; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$RAVLIN_ROOT" -B "$RAVLIN_ROOT/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     cmake --build "$RAVLIN_ROOT/$dir"
 }
