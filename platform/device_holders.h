@@ -4,13 +4,14 @@
 // open descriptors are looked at in <proc>/<pid>/fd. Processes whose descriptors can't be read
 // (another user's, without the right to look) are passed over.
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 struct DeviceHolder {
     pid_t pid = 0;
-    std::string name;       // the program's name (<proc>/<pid>/comm); empty when unknown
+    std::string name;        // the program's name (<proc>/<pid>/comm); empty when unknown
     bool holdsLock = false;  // holds the advisory lock that makes the open exclusive
 };
 

@@ -63,8 +63,8 @@ bool UsePublishedPortsFolder(const std::string& folder) {
     static std::set<std::string> told;
     std::lock_guard lock(mutex);
     if (told.insert(folder).second) {
-        std::fprintf(stderr, "ravlin: ignoring the published-ports folder %s: %s\n",
-                     folder.c_str(), reason.c_str());
+        std::fprintf(stderr, "ravlin: ignoring the published-ports folder %s: %s\n", folder.c_str(),
+                     reason.c_str());
     }
     return false;
 }

@@ -192,15 +192,15 @@ bool ListPorts(const std::string& sysClassTty, const std::string& devDir,
 
     std::sort(named.begin(), named.end());
     for (const auto& [overflows, wanted, name] : named) {
-        ports->push_back(
-            {name, TakeNumber(taken, wanted), (fs::path(devDir) / name).string(), {}});
+        ports->push_back({name, TakeNumber(taken, wanted), (fs::path(devDir) / name).string(), {}});
     }
     for (const std::string& name : others) {
         ports->push_back(
             {name, TakeNumber(taken, kOtherTtyBase), (fs::path(devDir) / name).string(), {}});
     }
     for (const std::string& name : newPublished) {
-        ports->push_back({name, TakeNumber(taken, kPublishedBase),
+        ports->push_back({name,
+                          TakeNumber(taken, kPublishedBase),
                           (fs::path(publishedDir) / name).string(),
                           {}});
     }
@@ -254,10 +254,9 @@ bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortE
         } else {
             listed.push_back(*pin);
         }
-        std::sort(listed.begin(), listed.end(),
-                  [](const SerialPortEntry& a, const SerialPortEntry& b) {
-                      return a.number < b.number;
-                  });
+        std::sort(
+            listed.begin(), listed.end(),
+            [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.number < b.number; });
     }
     *ports = std::move(listed);
     return true;

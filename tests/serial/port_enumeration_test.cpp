@@ -175,18 +175,17 @@ TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
     fs::create_symlink("/dev/null", fake.published / "sim-z");
     const PortSources sources{fake.sys.string(), fake.dev.string(), fake.published.string()};
     std::vector<SerialPortEntry> shown = fake.List();
-    ASSERT_EQ(NamesAndNumbers(shown),
-              (std::vector<std::pair<std::string, std::uint32_t>>{
-                  {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));
+    ASSERT_EQ(NamesAndNumbers(shown), (std::vector<std::pair<std::string, std::uint32_t>>{
+                                          {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));
 
     // A port whose name sorts first arrives: nobody is renumbered, it takes the free number.
     fs::create_symlink("/dev/null", fake.published / "sim-a");
     fake.AddTty("ttyUSB0", true);
     ASSERT_TRUE(RelistSerialPorts(sources, shown, 0, &shown));
-    EXPECT_EQ(NamesAndNumbers(shown),
-              (std::vector<std::pair<std::string, std::uint32_t>>{
-                  {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902},
-                  {"sim-a", 903}}));
+    EXPECT_EQ(
+        NamesAndNumbers(shown),
+        (std::vector<std::pair<std::string, std::uint32_t>>{
+            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}, {"sim-a", 903}}));
 
     // The open port (sim-m) goes away: it stays listed, and its number is not handed out
     // again while it does; a port that is not open simply goes.
@@ -194,10 +193,10 @@ TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
     fs::remove(fake.published / "sim-z");
     fs::create_symlink("/dev/null", fake.published / "sim-new");
     ASSERT_TRUE(RelistSerialPorts(sources, shown, 901, &shown));
-    EXPECT_EQ(NamesAndNumbers(shown),
-              (std::vector<std::pair<std::string, std::uint32_t>>{
-                  {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-new", 902},
-                  {"sim-a", 903}}));
+    EXPECT_EQ(
+        NamesAndNumbers(shown),
+        (std::vector<std::pair<std::string, std::uint32_t>>{
+            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-new", 902}, {"sim-a", 903}}));
 
     // Once it is closed (nothing pinned) it goes, and the open port that is still there keeps
     // its number when pinned.

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -26,12 +27,16 @@ bool Changed(PortWatcher& watcher, int ms = 1000) {
 struct Folder {
     fs::path parent = fs::temp_directory_path() / ("ravlin-watch-" + std::to_string(::getpid()));
     fs::path folder = parent / "ports";
+    std::string previous = std::getenv("RAVLIN_PORT_DIR") ? std::getenv("RAVLIN_PORT_DIR") : "";
     Folder() {
         fs::remove_all(parent);
         fs::create_directories(parent);
         ::setenv("RAVLIN_PORT_DIR", folder.c_str(), 1);
     }
-    ~Folder() { fs::remove_all(parent); }
+    ~Folder() {
+        fs::remove_all(parent);
+        ::setenv("RAVLIN_PORT_DIR", previous.c_str(), 1);
+    }
 };
 
 }  // namespace
