@@ -78,8 +78,9 @@ void CRavlinDlg::StartPortWatch() {
 
     m_portWatcher = std::make_unique<PortWatcher>(PortListSources().publishedDir);
     if (m_portWatcher->Fd() >= 0) {
-        m_portNotifier = new QSocketNotifier(m_portWatcher->Fd(), QSocketNotifier::Read, this);
-        connect(m_portNotifier, &QSocketNotifier::activated, this, [this] {
+        m_portNotifier =
+            std::make_unique<QSocketNotifier>(m_portWatcher->Fd(), QSocketNotifier::Read);
+        connect(m_portNotifier.get(), &QSocketNotifier::activated, this, [this] {
             if (m_portWatcher->TakeEvents() && !m_portRefresh->isActive()) {
                 m_portRefresh->start();
             }

@@ -4,6 +4,7 @@
 // with the three device pages, and receives the engine's messages.
 
 #include <QIcon>
+#include <QSocketNotifier>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -24,7 +25,6 @@
 #include "serial/serial_port.h"
 
 class QComboBox;
-class QSocketNotifier;
 class QTimer;
 class QListWidget;
 class QPlainTextEdit;
@@ -138,7 +138,8 @@ private:
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
     std::unique_ptr<PortWatcher> m_portWatcher;
-    QSocketNotifier* m_portNotifier = nullptr;
+    // After the watcher, so it goes first: it never outlives the descriptor it watches.
+    std::unique_ptr<QSocketNotifier> m_portNotifier;
     QTimer* m_portRefresh = nullptr;
     QComboBox* m_baudCombo = nullptr;
     QComboBox* m_dataBitsCombo = nullptr;
