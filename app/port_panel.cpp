@@ -3,11 +3,17 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/ravlin_dlg.h"
 #include "platform/message_box.h"
+#include "platform/published_ports.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
+#include "serial/open_failure_hint.h"
 
 namespace {
 
@@ -16,7 +22,125 @@ T SelectedData(const QComboBox* combo) {
     return static_cast<T>(combo ? combo->currentData().toUInt() : 0);
 }
 
+// Ports appear in bursts (an adapter brings its tty and then its links): list once, this long
+// after the first event, well inside the second the installer may wait.
+constexpr int kPortRefreshDelayMs = 150;
+
+int IndexOfPort(const QComboBox* combo, std::uint32_t number) {
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemData(i).toUInt() == number) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The tooltip and the screen reader's description of a USB adapter's entry: what the adapter
+// says it is, so that two of them can be told apart. Nothing for other ports.
+void DescribePortItem(QComboBox* combo, int index, const UsbPortDetails& usb) {
+    QStringList lines;
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"制造商", &usb.manufacturer},
+        {"产品", &usb.product},
+        {"序列号", &usb.serial},
+        {"/dev/serial/by-id", &usb.byId},
+    };
+    for (const auto& [label, value] : fields) {
+        if (!value->empty()) {
+            lines << QString::fromUtf8(label) + QStringLiteral("：") +
+                         QString::fromStdString(*value);
+        }
+    }
+    const QString plain = lines.join(QLatin1Char('\n'));
+    // The values come from the device: shown as rich text they could be taken for markup.
+    const QString tip = plain.isEmpty() ? QString()
+                                        : QStringLiteral("<qt>") +
+                                              plain.toHtmlEscaped().replace(
+                                                  QLatin1Char('\n'), QStringLiteral("<br>")) +
+                                              QStringLiteral("</qt>");
+    combo->setItemData(index, tip, Qt::ToolTipRole);
+    combo->setItemData(index, plain, Qt::AccessibleDescriptionRole);
+}
+
 }  // namespace
+
+PortSources CRavlinDlg::PortListSources() const {
+    PortSources sources;
+    sources.publishedDir = PublishedPortsFolder();
+    return sources;
+}
+
+void CRavlinDlg::StartPortWatch() {
+    m_portRefresh = new QTimer(this);
+    m_portRefresh->setSingleShot(true);
+    m_portRefresh->setInterval(kPortRefreshDelayMs);
+    connect(m_portRefresh, &QTimer::timeout, this, [this] { RefreshPortList(); });
+
+    m_portWatcher = std::make_unique<PortWatcher>(PortListSources().publishedDir);
+    if (m_portWatcher->Fd() >= 0) {
+        m_portNotifier =
+            std::make_unique<QSocketNotifier>(m_portWatcher->Fd(), QSocketNotifier::Read);
+        connect(m_portNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            if (m_portWatcher->TakeEvents() && !m_portRefresh->isActive()) {
+                m_portRefresh->start();
+            }
+        });
+    }
+    // The list as it stands now, with the details of USB adapters.
+    RefreshPortList();
+}
+
+void CRavlinDlg::RefreshPortList() {
+    std::vector<SerialPortEntry> current;
+    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size() &&
+                            i < m_port.m_portPaths.size();
+         ++i) {
+        current.push_back(
+            {m_port.m_portNames[i], m_port.m_portNumbers[i], m_port.m_portPaths[i], {}});
+    }
+    const bool open = g_portClosed == 0;
+    const int selectedIndex = m_portCombo->currentIndex();
+    const auto selected = SelectedData<std::uint32_t>(m_portCombo);
+    std::vector<SerialPortEntry> ports;
+    // The open port is pinned: its entry and number stay until it is closed.
+    if (!RelistSerialPorts(PortListSources(), current, open ? selected : 0, &ports)) {
+        return;  // the system can't be read just now: keep what is shown
+    }
+
+    m_port.m_portNames.clear();
+    m_port.m_portNumbers.clear();
+    m_port.m_portPaths.clear();
+    for (const SerialPortEntry& port : ports) {
+        m_port.m_portNames.push_back(port.name);
+        m_port.m_portNumbers.push_back(port.number);
+        m_port.m_portPaths.push_back(port.path);
+    }
+
+    for (int i = m_portCombo->count() - 1; i >= 0; --i) {
+        const std::uint32_t number = m_portCombo->itemData(i).toUInt();
+        const bool listed = std::any_of(ports.begin(), ports.end(),
+                                        [number](const auto& p) { return p.number == number; });
+        if (!listed) {
+            m_portCombo->removeItem(i);
+        }
+    }
+    for (const SerialPortEntry& port : ports) {
+        int index = IndexOfPort(m_portCombo, port.number);
+        if (index < 0) {
+            index = AddComboString(m_portCombo, QString::fromStdString(port.name), port.number);
+        }
+        DescribePortItem(m_portCombo, index, port.usb);
+    }
+
+    // The selection stays on its port; only when that port went (while closed) does the list
+    // select its first entry, as at start-up.
+    const int stillThere = selectedIndex >= 0 ? IndexOfPort(m_portCombo, selected) : -1;
+    m_portCombo->setCurrentIndex(stillThere >= 0 ? stillThere
+                                                 : (m_portCombo->count() > 0 ? 0 : -1));
+    if (!open) {
+        EnableDlgItem(IDC_OPEN_CLOSE, m_portCombo->count() > 0);
+    }
+}
 
 void CRavlinDlg::FillPortPanel() {
     FillLineSettingsCombos(m_baudCombo, m_dataBitsCombo, m_stopBitsCombo, m_parityCombo,
@@ -45,7 +169,9 @@ void CRavlinDlg::OnOpenClosePort() {
 
     if (g_portClosed) {
         if (!m_port.OpenPort(&m_owner, portNumber, baud, parity, dataBits, stopBits)) {
-            ShowMessageBox("串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING);
+            // Under the specified text, a line that says why when the cause is known.
+            ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
+                            OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
             return;
         }
         m_portOpen = m_port.StartMonitor() ? 1 : 0;
@@ -72,6 +198,11 @@ void CRavlinDlg::OnOpenClosePort() {
     EnableDlgItem(IDC_SEARCH, open);
     EnableDlgItem(IDOK, tab == 0 && open);
     EnableDlgItem(IDC_WRITE_ADDRESS, open);
+
+    if (!open) {
+        // A port that went away while it was open leaves the list now that it is closed.
+        RefreshPortList();
+    }
 }
 
 void CRavlinDlg::OnClearLog() {

@@ -85,6 +85,7 @@ bool CRavlinDlg::OnInitDialog() {
         EnableDlgItem(IDC_WRITE_ADDRESS, false);
         EnableDlgItem(IDOK, false);
     }
+    StartPortWatch();
 
     m_tab->InsertItem(0, QStringLiteral("TARVO"));
     m_tab->InsertItem(1, QStringLiteral("MIRELL"));
@@ -133,6 +134,7 @@ void CRavlinDlg::OnTabSelChange() {
         ShowDlgItem(IDC_WRITE_ADDRESS, true);
         EnableDlgItem(IDOK, false);
     }
+    StartPortWatch();
     ClearDeviceList();
     RefreshDeviceSelection();
 }

@@ -4,8 +4,10 @@
 // with the three device pages, and receives the engine's messages.
 
 #include <QIcon>
+#include <QSocketNotifier>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 #include "app/hex_log.h"
 #include "bus/bus_dispatch.h"
@@ -18,9 +20,12 @@
 #include "pages/tarvo_dlg.h"
 #include "platform/qt_dialog.h"
 #include "platform/qt_message_owner.h"
+#include "serial/port_enumeration.h"
+#include "serial/port_watcher.h"
 #include "serial/serial_port.h"
 
 class QComboBox;
+class QTimer;
 class QListWidget;
 class QPlainTextEdit;
 class QtTabControl;
@@ -96,6 +101,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     // Lists the serial ports into the engine's lists; true when there is at least one.
     virtual bool EnumeratePorts() { return m_port.EnumeratePorts(); }
+    // Where the port list is read from again when ports come and go.
+    virtual PortSources PortListSources() const;
 
     CSerialPort m_port;
 
@@ -103,6 +110,11 @@ private:
     // Port panel.
     void FillPortPanel();
     void FillPortList();
+    // Follows ports appearing and going (port_panel.cpp): the watcher wakes the UI thread, which
+    // lists the ports again shortly after and updates 1001 without disturbing the selection or
+    // the open port.
+    void StartPortWatch();
+    void RefreshPortList();
     void OnOpenClosePort();
     void AppendLog(std::uint8_t byte) { m_log.Append(byte); }
     void OnClearLog();
@@ -125,6 +137,10 @@ private:
 
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
+    std::unique_ptr<PortWatcher> m_portWatcher;
+    // After the watcher, so it goes first: it never outlives the descriptor it watches.
+    std::unique_ptr<QSocketNotifier> m_portNotifier;
+    QTimer* m_portRefresh = nullptr;
     QComboBox* m_baudCombo = nullptr;
     QComboBox* m_dataBitsCombo = nullptr;
     QComboBox* m_stopBitsCombo = nullptr;

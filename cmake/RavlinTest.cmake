@@ -15,7 +15,12 @@ function(ravlin_add_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set(env "RAVLIN_PORT_DIR=${CMAKE_BINARY_DIR}/test-ports/${name}")
+    # The folder is made private here, as the programs require (a folder left over with a
+    # wider mode would be refused).
+    set(port_dir ${CMAKE_BINARY_DIR}/test-ports/${name})
+    file(MAKE_DIRECTORY ${port_dir})
+    file(CHMOD ${port_dir} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    set(env "RAVLIN_PORT_DIR=${port_dir}")
     if(T_GUI)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()

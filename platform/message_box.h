@@ -18,8 +18,22 @@ inline constexpr char kAppName[] = "Ravlin";
 using MessageBoxHandler =
     std::function<void(const std::string& text, const std::string& caption, unsigned flags)>;
 
+// A box with, below its main text, an informative text (a line of detail, UTF-8; may be empty).
+struct MessageBoxContent {
+    std::string text;
+    std::string caption;
+    unsigned flags = MB_OK;
+    std::string informative;
+};
+using MessageBoxContentHandler = std::function<void(const MessageBoxContent& box)>;
+
 void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags = MB_OK);
+// The same box with an informative text under the main text. A handler installed through
+// SetMessageBoxHandler sees the main text only.
+void ShowMessageBox(const MessageBoxContent& box);
 
 // Replaces the handler and returns the previous one. An empty handler restores the default,
-// which writes the box to standard error.
+// which writes the box to standard error. A handler given back by either function may be put
+// back through either of them without losing what it receives.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+MessageBoxContentHandler SetMessageBoxContentHandler(MessageBoxContentHandler handler);

@@ -53,8 +53,11 @@ PseudoTerminal::~PseudoTerminal() {
 std::string PseudoTerminal::Publish(const std::string& name) {
     Unpublish();
     const std::filesystem::path folder = PublishedPortsFolder();
+    std::string reason;
+    if (!CreatePublishedPortsFolder(folder, &reason)) {
+        throw std::runtime_error("cannot publish in " + folder.string() + ": " + reason);
+    }
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     const std::filesystem::path link = folder / name;
     std::filesystem::remove(link, ec);
     std::filesystem::create_symlink(m_slavePath, link, ec);

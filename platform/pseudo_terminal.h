@@ -24,7 +24,9 @@ public:
     // input queue of the tty that an engine holds exclusively.
     int SlaveFd() const { return m_slave; }
 
-    // Publishes the slave as <folder>/<name> (creating the folder); returns the link path.
+    // Publishes the slave as <folder>/<name>, creating the folder with mode 0700 when it is
+    // missing; returns the link path. Throws when the folder is not private to the user (see
+    // CheckPublishedPortsFolder) or the link can't be made.
     std::string Publish(const std::string& name);
     void Unpublish();
 

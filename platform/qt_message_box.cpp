@@ -28,12 +28,18 @@ QMessageBox::Icon IconOf(unsigned flags) {
     }
 }
 
-void ShowOnUiThread(const QString& text, const QString& caption, unsigned flags) {
+void ShowOnUiThread(const QString& text, const QString& caption, unsigned flags,
+                    const QString& informative) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) {
         parent = QApplication::activeWindow();
     }
     QMessageBox box(IconOf(flags), caption, text, QMessageBox::Ok, parent);
+    // The texts carry device paths and program names, never markup.
+    box.setTextFormat(Qt::PlainText);
+    if (!informative.isEmpty()) {
+        box.setInformativeText(informative);
+    }
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
@@ -45,15 +51,17 @@ std::mutex g_handOver;
 }  // namespace
 
 void InstallQtMessageBoxHandler() {
-    SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned flags) {
-        const QString qtext = QString::fromStdString(text);
-        const QString qcaption = QString::fromStdString(caption);
+    SetMessageBoxContentHandler([](const MessageBoxContent& content) {
+        const QString qtext = QString::fromStdString(content.text);
+        const QString qcaption = QString::fromStdString(content.caption);
+        const QString qinformative = QString::fromStdString(content.informative);
+        const unsigned flags = content.flags;
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) {
             return;
         }
         if (QThread::currentThread() == app->thread()) {
-            ShowOnUiThread(qtext, qcaption, flags);
+            ShowOnUiThread(qtext, qcaption, flags, qinformative);
         } else {
             // The calling thread waits on a semaphore of its own rather than inside Qt, so the
             // hand-over of the texts and the wait stay visible to the thread checker. The
@@ -67,7 +75,7 @@ void InstallQtMessageBoxHandler() {
                     app,
                     [&, release] {
                         { std::lock_guard order(g_handOver); }
-                        ShowOnUiThread(qtext, qcaption, flags);
+                        ShowOnUiThread(qtext, qcaption, flags, qinformative);
                     },
                     Qt::QueuedConnection);
             }

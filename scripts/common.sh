@@ -6,7 +6,7 @@ RAVLIN_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-noto-cjk ccache
+    fonts-noto-cjk ccache libudev-dev
 )
 
 ravlin_install_missing() {

@@ -8,7 +8,8 @@
 //    modems and CDC adapters (ttyACM) and real on-board ports (ttyS);
 //  - every entry of the published-ports folder that leads to a character device: the symbolic
 //    links through which bus simulators (and tests) publish their pseudo-terminals. Dangling
-//    links left behind by a simulator that ended are skipped.
+//    links left behind by a simulator that ended are skipped. A folder that is not private to
+//    the user (see platform/published_ports.h) gives no ports.
 //
 // Names: a sysfs port is shown under its name in /dev (ttyUSB0, ttyS0, ttyACM0); a published
 // port under the link's file name.
@@ -19,17 +20,56 @@
 //   its own family's hundred keeps it against one whose name runs past its hundred (ttyUSB0
 //   keeps 101, ttyS100 moves on).
 // The list is in ascending number order.
+//
+// A listing that is given the ports already known keeps their numbers (by device path), so a
+// port that appears later never renumbers the others; the newcomer takes the lowest free number
+// its name asks for.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// What a USB adapter says about itself (sysfs attributes of its USB device), and its stable
+// name in <devDir>/serial/by-id. All empty for ports that aren't on USB.
+struct UsbPortDetails {
+    std::string manufacturer;
+    std::string product;
+    std::string serial;
+    std::string byId;
+
+    bool Empty() const {
+        return manufacturer.empty() && product.empty() && serial.empty() && byId.empty();
+    }
+};
+
 struct SerialPortEntry {
     std::string name;
     std::uint32_t number = 0;
     std::string path;  // what the engine opens
+    UsbPortDetails usb;
+};
+
+// Where the ports are listed from: the real system, or a fake tree in tests.
+struct PortSources {
+    std::string sysClassTty = "/sys/class/tty";
+    std::string devDir = "/dev";
+    std::string publishedDir;  // the published-ports folder
 };
 
 // False when sysClassTty can't be read at all; a missing published folder is simply empty.
+// `known`: ports listed before, whose numbers are kept for the same paths.
 bool ListSerialPorts(const std::string& sysClassTty, const std::string& devDir,
-                     const std::string& publishedDir, std::vector<SerialPortEntry>* ports);
+                     const std::string& publishedDir, std::vector<SerialPortEntry>* ports,
+                     const std::vector<SerialPortEntry>& known = {});
+
+// The listing for a port list that is already shown: as ListSerialPorts with `current` as the
+// known ports, except that the entry of `current` numbered `pinned` (the open port) stays in the
+// list, with its number, even when the system no longer has it. 0 pins nothing.
+bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortEntry>& current,
+                       std::uint32_t pinned, std::vector<SerialPortEntry>* ports);
+
+// Details of the tty `name` from <sysClassTty>/<name>/device, looking up to a few levels above it
+// for the USB device (the first folder holding idVendor), and the link in <devDir>/serial/by-id
+// that leads to <devDir>/<name>.
+UsbPortDetails ReadUsbPortDetails(const std::string& sysClassTty, const std::string& devDir,
+                                  const std::string& name);

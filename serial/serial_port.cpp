@@ -66,8 +66,10 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     const std::string path = PortPath(portNumber);
     const LineSettings wanted = MakeLineSettings(baud, parity, dataBits, stopBits);
     if (path.empty() || !m_portHandle.Open(path)) {
+        m_lastOpenError = path.empty() ? ENODEV : errno;
         return false;
     }
+    m_lastOpenError = 0;
 
     // Time-outs and the event mask need no call here: the device is non-blocking and the
     // monitor polls it for input. The line settings are read, changed and written back.

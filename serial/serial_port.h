@@ -56,6 +56,9 @@ public:
 
     // The device path listed under portNumber; empty when the number isn't listed.
     std::string PortPath(unsigned portNumber) const;
+    // Why the last OpenPort could not open the device: its errno (ENODEV for a number that
+    // isn't listed); 0 after an opening that succeeded.
+    int LastOpenError() const { return m_lastOpenError; }
 
 private:
     static constexpr std::uint32_t kWriteBufferSize = 512;
@@ -93,6 +96,7 @@ private:
     // Set by the monitor when the device hung up; it has been reported once and is no longer
     // polled. Only the monitor touches it while it runs.
     bool m_deviceGone = false;
+    int m_lastOpenError = 0;
     // Set by the monitor thread as its very last step, so a thread that was created but has
     // not started yet is waited for as well.
     std::mutex m_monitorEndMutex;

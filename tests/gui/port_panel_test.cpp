@@ -220,9 +220,13 @@ TEST_F(PortPanelTest, DestroyingTheDialogWithThePortOpenDoesNotWaitForever) {
     SUCCEED();
 }
 
-// A machine without serial ports (the engine's list stays empty).
+// A machine without serial ports (the engine's list stays empty, and so does the system it
+// lists again from).
 class NoPortsDlg : public CRavlinDlg {
 protected:
+    PortSources PortListSources() const override {
+        return {"/nonexistent/sys/class/tty", "/nonexistent/dev", "/nonexistent/ports"};
+    }
     bool EnumeratePorts() override {
         m_port.m_portNames.clear();
         m_port.m_portNumbers.clear();

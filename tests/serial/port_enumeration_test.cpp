@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -32,6 +33,7 @@ struct FakeSystem {
         fs::create_directories(sys);
         fs::create_directories(dev);
         fs::create_directories(published);
+        fs::permissions(published, fs::perms::owner_all);
     }
     ~FakeSystem() { fs::remove_all(root); }
 
@@ -100,7 +102,7 @@ TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
 
 TEST(PortEnumeration, AnUnreadableTtyClassFailsAndAMissingPublishedFolderIsEmpty) {
     FakeSystem fake;
-    std::vector<SerialPortEntry> ports = {{"left", 1, "over"}};
+    std::vector<SerialPortEntry> ports = {{"left", 1, "over", {}}};
     EXPECT_FALSE(ListSerialPorts(fake.root / "nowhere", fake.dev, fake.published, &ports));
     EXPECT_TRUE(ports.empty());
 
@@ -135,4 +137,101 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
     EXPECT_TRUE(port.OpenPort(&owner, 902, 9600, 'N', 8, 0));
     port.ClosePort();
+}
+
+TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
+    FakeSystem fake;
+    fs::create_symlink("/dev/null", fake.published / "bus-a");
+    ASSERT_EQ(fake.List().size(), 1u);
+
+    fs::permissions(fake.published, fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(fake.List().empty());
+    EXPECT_TRUE(fake.List().empty());
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(fake.published.string()), std::string::npos) << told;
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+
+    // A link to a private folder is no private folder: it could be re-pointed.
+    const fs::path own = fake.root / "own";
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::owner_all);
+    fs::create_symlink("/dev/null", own / "bus-b");
+    fs::create_directory_symlink(own, fake.root / "via-link");
+    testing::internal::CaptureStderr();
+    std::vector<SerialPortEntry> ports;
+    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "via-link", &ports));
+    EXPECT_TRUE(ports.empty());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("symbolic link"), std::string::npos);
+    EXPECT_EQ(CheckPublishedPortsFolder(own.string()), FolderCheck::Private);
+}
+
+TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
+    FakeSystem fake;
+    fake.AddTty("ttyUSB1", true);
+    fs::create_symlink("/dev/null", fake.published / "sim-m");
+    fs::create_symlink("/dev/null", fake.published / "sim-z");
+    const PortSources sources{fake.sys.string(), fake.dev.string(), fake.published.string()};
+    std::vector<SerialPortEntry> shown = fake.List();
+    ASSERT_EQ(NamesAndNumbers(shown), (std::vector<std::pair<std::string, std::uint32_t>>{
+                                          {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));
+
+    // A port whose name sorts first arrives: nobody is renumbered, it takes the free number.
+    fs::create_symlink("/dev/null", fake.published / "sim-a");
+    fake.AddTty("ttyUSB0", true);
+    ASSERT_TRUE(RelistSerialPorts(sources, shown, 0, &shown));
+    EXPECT_EQ(
+        NamesAndNumbers(shown),
+        (std::vector<std::pair<std::string, std::uint32_t>>{
+            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}, {"sim-a", 903}}));
+
+    // The open port (sim-m) goes away: it stays listed, and its number is not handed out
+    // again while it does; a port that is not open simply goes.
+    fs::remove(fake.published / "sim-m");
+    fs::remove(fake.published / "sim-z");
+    fs::create_symlink("/dev/null", fake.published / "sim-new");
+    ASSERT_TRUE(RelistSerialPorts(sources, shown, 901, &shown));
+    EXPECT_EQ(
+        NamesAndNumbers(shown),
+        (std::vector<std::pair<std::string, std::uint32_t>>{
+            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-new", 902}, {"sim-a", 903}}));
+
+    // Once it is closed (nothing pinned) it goes, and the open port that is still there keeps
+    // its number when pinned.
+    ASSERT_TRUE(RelistSerialPorts(sources, shown, 903, &shown));
+    EXPECT_EQ(NamesAndNumbers(shown),
+              (std::vector<std::pair<std::string, std::uint32_t>>{
+                  {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-new", 902}, {"sim-a", 903}}));
+}
+
+TEST(PortEnumeration, UsbAdaptersDescribeThemselvesFromSysfs) {
+    FakeSystem fake;
+    // A USB device with one interface, whose tty is ttyUSB0 (as the USB serial drivers lay
+    // it out), and a CDC adapter whose interface is the tty's device.
+    const fs::path usb = fake.root / "devices" / "usb1" / "1-2";
+    const fs::path port = usb / "1-2:1.0" / "ttyUSB0";
+    fs::create_directories(port);
+    std::ofstream(usb / "idVendor") << "0403\n";
+    std::ofstream(usb / "manufacturer") << "FTDI\n";
+    std::ofstream(usb / "product") << "USB \x1b[31mRS485\x07 Cable  \n";
+    std::ofstream(usb / "serial") << "A50285BI\n";
+    fs::create_directories(fake.sys / "ttyUSB0");
+    fs::create_directory_symlink(port, fake.sys / "ttyUSB0" / "device");
+    fs::create_symlink("/dev/null", fake.dev / "ttyUSB0");
+    fs::create_directories(fake.dev / "serial" / "by-id");
+    fs::create_symlink("../../ttyUSB0",
+                       fake.dev / "serial" / "by-id" / "usb-FTDI_USB_RS485_A50285BI-if00-port0");
+    fake.AddTty("ttyS0", true, "4");
+
+    const auto ports = fake.List();
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_TRUE(ports[0].usb.Empty()) << "an on-board port has no USB details";
+    const UsbPortDetails& details = ports[1].usb;
+    EXPECT_EQ(ports[1].name, "ttyUSB0");
+    EXPECT_EQ(details.manufacturer, "FTDI");
+    EXPECT_EQ(details.product, "USB [31mRS485 Cable") << "control characters are dropped";
+    EXPECT_EQ(details.serial, "A50285BI");
+    EXPECT_EQ(details.byId, "usb-FTDI_USB_RS485_A50285BI-if00-port0");
 }

@@ -5,15 +5,14 @@
 namespace test_support {
 
 MessageBoxRecorder::MessageBoxRecorder() {
-    m_previous = SetMessageBoxHandler(
-        [this](const std::string& text, const std::string& caption, unsigned flags) {
-            std::lock_guard lock(m_mutex);
-            m_boxes.push_back({text, caption, flags});
-        });
+    m_previous = SetMessageBoxContentHandler([this](const MessageBoxContent& box) {
+        std::lock_guard lock(m_mutex);
+        m_boxes.push_back({box.text, box.caption, box.flags, box.informative});
+    });
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() {
-    SetMessageBoxHandler(std::move(m_previous));
+    SetMessageBoxContentHandler(std::move(m_previous));
 }
 
 std::vector<RecordedBox> MessageBoxRecorder::Boxes() const {

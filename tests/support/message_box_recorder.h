@@ -14,6 +14,7 @@ struct RecordedBox {
     std::string text;
     std::string caption;
     unsigned flags;
+    std::string informative;  // the line under the main text; empty for most boxes
 };
 
 class MessageBoxRecorder {
@@ -30,7 +31,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<RecordedBox> m_boxes;
-    MessageBoxHandler m_previous;
+    MessageBoxContentHandler m_previous;
 };
 
 }  // namespace test_support
