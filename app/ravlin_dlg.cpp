@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "app/about_dlg.h"
+#include "app/single_selection_list.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
@@ -66,6 +67,7 @@ bool CRavlinDlg::OnInitDialog() {
             [this] { RefreshDeviceSelection(); });
     connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnReadDeviceConfig(); });
     m_deviceList->installEventFilter(this);
+    KeepSingleSelection(m_deviceList);
     connect(m_tab, &QtTabControl::SelChange, this, &CRavlinDlg::OnTabSelChange);
     if (auto* link = Item<QLabel>(IDC_MAKER_LINK)) {
         link->setToolTip(QString::fromUtf8(kMakerUrl));
@@ -211,6 +213,9 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
     }
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
+    // About comes last, after a separator, as at the end of a window menu (the menu hides a
+    // separator that would open it).
+    menu.addSeparator();
     QAction* about = menu.addAction(m_aboutMenuText);
     about->setShortcut(QKeySequence(Qt::Key_F1));
     if (menu.exec(e->globalPos()) == about) {
