@@ -68,6 +68,15 @@ bool CRavlinDlg::OnInitDialog() {
     connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnReadDeviceConfig(); });
     m_deviceList->installEventFilter(this);
     KeepSingleSelection(m_deviceList);
+    // Controls that share a text with another are told apart by their descriptions.
+    for (const auto& [id, description] :
+         {std::pair{IDC_WRITE_ADDRESS, "写入设备地址"}, std::pair{IDOK, "写入按键配置"},
+          std::pair{IDC_BAUD, "本机串口"}, std::pair{IDC_DATA_BITS, "本机串口"},
+          std::pair{IDC_STOP_BITS, "本机串口"}, std::pair{IDC_PARITY, "本机串口"}}) {
+        if (QWidget* w = GetDlgItem(id)) {
+            w->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
     connect(m_tab, &QtTabControl::SelChange, this, &CRavlinDlg::OnTabSelChange);
     if (auto* link = Item<QLabel>(IDC_MAKER_LINK)) {
         link->setToolTip(QString::fromUtf8(kMakerUrl));

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Takes Ctrl off the presses and the Space key that reach the list, before the list turns them
-// into a deselection. Everything else about the events is left as it is.
+// Takes Ctrl off the mouse input and the Space key that reach the list, before the list turns
+// them into a deselection (a selected line is deselected at the press or at the release).
+// Everything else about the events is left as it is.
 class KeepSelectionFilter : public QObject {
 public:
     explicit KeepSelectionFilter(QListWidget* list) : QObject(list), m_list(list) {}
@@ -17,7 +18,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
                 if (watched == m_list->viewport()) {
                     StripControl(static_cast<QInputEvent*>(event));
                 }

@@ -72,9 +72,13 @@ bool CTarvoDlg::OnInitDialog() {
     FillLineSettingsCombos(m_cbBaud, m_cbDataBits, m_cbStopBits, m_cbParity,
                            LineSettingsData::Indices);
 
-    // The two LED buttons show the same texts; their descriptions say which LED they test.
+    // The two LED buttons show the same texts, and the device's serial-format lists share their
+    // names with the local port's; their descriptions tell them apart.
     for (const auto& [id, description] :
-         {std::pair{IDC_LED1, "LED1 测试"}, std::pair{IDC_LED2, "LED2 测试"}}) {
+         {std::pair{IDC_LED1, "LED1 测试"}, std::pair{IDC_LED2, "LED2 测试"},
+          std::pair{IDC_DEV_BAUD, "设备串口配置"}, std::pair{IDC_DEV_DATA_BITS, "设备串口配置"},
+          std::pair{IDC_DEV_STOP_BITS, "设备串口配置"},
+          std::pair{IDC_DEV_PARITY, "设备串口配置"}}) {
         if (QWidget* w = GetDlgItem(id)) {
             w->setAccessibleDescription(QString::fromUtf8(description));
         }
