@@ -10,6 +10,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "controls/switch_accessible.h"
+
 namespace {
 
 constexpr int kSlideStepPixels = 5;
@@ -143,6 +145,7 @@ CSwitchBtn::CSwitchBtn(QWidget* parent) : QAbstractButton(parent) {
     setCheckable(true);
     setChecked(m_state != 0);
     setFocusPolicy(Qt::StrongFocus);
+    InstallSwitchAccessibility();
     connect(this, &QAbstractButton::toggled, this, &CSwitchBtn::OnButtonToggled);
     m_slideTimer.setInterval(kSlideStepMs);
     m_slideTimer.setTimerType(Qt::PreciseTimer);
@@ -170,16 +173,41 @@ SwitchGeometry CSwitchBtn::Geometry() const {
     return SwitchGeometry::Compute(width(), height(), m_gap, m_vertical != 0);
 }
 
+QString CSwitchBtn::SpokenName() const {
+    // The owner named the switch itself when its name is not the one made from the captions.
+    if (!accessibleName().isEmpty() && accessibleName() != m_autoName) {
+        return accessibleName();
+    }
+    return m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
+}
+
+QString CSwitchBtn::KnobCaption() const {
+    return (m_state != 0 ? m_firstText : m_secondText).trimmed();
+}
+
+void CSwitchBtn::Toggle() {
+    if (isEnabled()) {
+        MoveKnob(m_state == 0);
+    }
+}
+
+// QAbstractButton::click() ends here.
+void CSwitchBtn::nextCheckState() {
+    Toggle();
+}
+
 void CSwitchBtn::UpdateAccessibleText() {
     // Captions are written by the owner after Create, so the names follow them at every paint,
-    // unless the owner named the switch itself (which function or channel it drives).
+    // unless the owner named the switch itself (which function or channel it drives). The
+    // switch's accessibility interface reads the fields directly, so a reader is current even
+    // before the first paint.
     const QString name = m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
     if (accessibleName() != name &&
         (accessibleName().isEmpty() || accessibleName() == m_autoName)) {
         setAccessibleName(name);
     }
     m_autoName = name;
-    const QString position = (m_state != 0 ? m_firstText : m_secondText).trimmed();
+    const QString position = KnobCaption();
     if (accessibleDescription() != position) {
         setAccessibleDescription(position);
     }
@@ -369,9 +397,7 @@ void CSwitchBtn::keyReleaseEvent(QKeyEvent* event) {
         event->accept();
         if (!event->isAutoRepeat() && m_spaceDown) {
             m_spaceDown = false;
-            if (isEnabled()) {
-                MoveKnob(m_state == 0);
-            }
+            Toggle();
         }
         return;
     }

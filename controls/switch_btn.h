@@ -93,6 +93,13 @@ public:
     // The caption font: 16-point "宋体", or the installed face that stands in for it.
     static QFont CaptionFont();
 
+    // What a screen reader announces, from the current fields: the name the owner gave the
+    // switch, else its captions ("UP/DOWN"); and the caption of the half under the knob.
+    QString SpokenName() const;
+    QString KnobCaption() const;
+    // Moves the knob to the other half as a release there does; nothing while disabled.
+    void Toggle();
+
     std::uint32_t m_notifyMessage = 0;
     QPointer<QObject> m_notifyTarget;
     int m_animatePending = 0;
@@ -114,6 +121,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void nextCheckState() override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

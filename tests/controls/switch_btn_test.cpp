@@ -399,7 +399,8 @@ TEST_F(SwitchTest, SpaceAndButtonTogglesMoveTheKnobAsAReleaseOnTheOtherHalf) {
 }
 
 // What a screen reader reads: a two-state button named by the owner, checked while the knob is on
-// the first half, described by the caption under the knob, also after a direct write.
+// the first half, described by the caption under the knob, also after a direct write; and its
+// toggle action.
 TEST_F(SwitchTest, ScreenReaderSeesACheckableButtonWithTheCaptionUnderTheKnob) {
     Make(QRect(0, 0, 40, 60), true, 0, QStringLiteral("ON"), QStringLiteral(" OFF "));
     sw.setAccessibleName(QStringLiteral("通道1"));
@@ -418,11 +419,21 @@ TEST_F(SwitchTest, ScreenReaderSeesACheckableButtonWithTheCaptionUnderTheKnob) {
     EXPECT_EQ(face->text(QAccessible::Description), QStringLiteral("ON"));
     ASSERT_TRUE(WaitForRest(sw));
 
-    sw.m_state = 0;  // shows, and is read, from the next paint on
-    sw.repaint();
+    // A direct write is read at once, before any paint (a page not shown yet is never painted).
+    sw.m_state = 0;
     EXPECT_FALSE(face->state().checked);
     EXPECT_EQ(face->text(QAccessible::Description), QStringLiteral("OFF"));
     EXPECT_EQ(page.records.size(), 1u);
+
+    // The reader's toggle action is a click on the other half.
+    QAccessibleActionInterface* actions = face->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(sw.m_state, 1);
+    ASSERT_EQ(page.records.size(), 2u);
+    EXPECT_EQ(page.records[1].wParam, 0u);
+    ASSERT_TRUE(WaitForRest(sw));
 }
 
 TEST_F(SwitchTest, HorizontalHalvesAreHitLeftAndRight) {
