@@ -139,13 +139,14 @@ SwitchGeometry SwitchGeometry::Compute(int width, int height, int gap, bool vert
     return geometry;
 }
 
-CSwitchBtn::CSwitchBtn(QWidget* parent) : QAbstractButton(parent) {
+// The accessibility interface is registered before the button base is built: the base's set-up
+// can be the switch's first accessibility event, which makes and keeps its interface.
+CSwitchBtn::CSwitchBtn(QWidget* parent) : QAbstractButton((InstallSwitchAccessibility(), parent)) {
     // Every paint covers the whole client area from the off-screen buffer: no background erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCheckable(true);
     setChecked(m_state != 0);
     setFocusPolicy(Qt::StrongFocus);
-    InstallSwitchAccessibility();
     connect(this, &QAbstractButton::toggled, this, &CSwitchBtn::OnButtonToggled);
     m_slideTimer.setInterval(kSlideStepMs);
     m_slideTimer.setTimerType(Qt::PreciseTimer);
