@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through ctest: the full build, then
 # the Qt-free layers under ThreadSanitizer and under AddressSanitizer + UBSan, then the fuzz
-# targets over their stored corpus. Exits non-zero on the first failure.
+# targets over their stored corpus; the Debian package is built and checked after the full
+# build. Exits non-zero on the first failure.
 set -euo pipefail
 RAVLIN_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$RAVLIN_ROOT/scripts/common.sh"
@@ -37,6 +38,11 @@ run_ctest() {
 echo "== build"
 ravlin_build build -DRAVLIN_WERROR=ON
 run_ctest build -j "$jobs"
+
+echo "== Debian package"
+rm -f "$RAVLIN_ROOT"/build/ravlin_*.deb
+cmake --build "$RAVLIN_ROOT/build" --target package >/dev/null
+"$RAVLIN_ROOT/scripts/check_package.sh" "$RAVLIN_ROOT"/build/ravlin_*.deb
 
 echo "== ThreadSanitizer (Qt-free layers)"
 ravlin_build build-tsan -DRAVLIN_WITH_QT=OFF -DRAVLIN_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug

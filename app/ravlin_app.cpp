@@ -15,7 +15,8 @@ void InitRavlinResources() {
         icon.addFile(QStringLiteral(":/ravlin/ravlin-%1.png").arg(size), QSize(size, size));
     }
     QApplication::setWindowIcon(icon);
-    QGuiApplication::setDesktopFileName(QStringLiteral("ravlin"));
+    // The installed desktop entry and icon carry the application's reverse-DNS id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(RAVLIN_APP_ID));
 }
 
 bool CRavlinApp::InitInstance() {

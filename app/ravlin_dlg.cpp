@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "app/about_dlg.h"
+#include "app/single_selection_list.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
@@ -66,6 +67,16 @@ bool CRavlinDlg::OnInitDialog() {
             [this] { RefreshDeviceSelection(); });
     connect(m_deviceList, &QListWidget::itemDoubleClicked, this, [this] { OnReadDeviceConfig(); });
     m_deviceList->installEventFilter(this);
+    KeepSingleSelection(m_deviceList);
+    // Controls that share a text with another are told apart by their descriptions.
+    for (const auto& [id, description] :
+         {std::pair{IDC_WRITE_ADDRESS, "写入设备地址"}, std::pair{IDOK, "写入按键配置"},
+          std::pair{IDC_BAUD, "本机串口"}, std::pair{IDC_DATA_BITS, "本机串口"},
+          std::pair{IDC_STOP_BITS, "本机串口"}, std::pair{IDC_PARITY, "本机串口"}}) {
+        if (QWidget* w = GetDlgItem(id)) {
+            w->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
     connect(m_tab, &QtTabControl::SelChange, this, &CRavlinDlg::OnTabSelChange);
     if (auto* link = Item<QLabel>(IDC_MAKER_LINK)) {
         link->setToolTip(QString::fromUtf8(kMakerUrl));
@@ -213,6 +224,9 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
     }
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
+    // About comes last, after a separator, as at the end of a window menu (the menu hides a
+    // separator that would open it).
+    menu.addSeparator();
     QAction* about = menu.addAction(m_aboutMenuText);
     about->setShortcut(QKeySequence(Qt::Key_F1));
     if (menu.exec(e->globalPos()) == about) {

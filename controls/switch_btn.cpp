@@ -4,10 +4,13 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+
+#include "controls/switch_accessible.h"
 
 namespace {
 
@@ -136,9 +139,15 @@ SwitchGeometry SwitchGeometry::Compute(int width, int height, int gap, bool vert
     return geometry;
 }
 
-CSwitchBtn::CSwitchBtn(QWidget* parent) : QWidget(parent) {
+// The accessibility interface is registered before the button base is built: the base's set-up
+// can be the switch's first accessibility event, which makes and keeps its interface.
+CSwitchBtn::CSwitchBtn(QWidget* parent) : QAbstractButton((InstallSwitchAccessibility(), parent)) {
     // Every paint covers the whole client area from the off-screen buffer: no background erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setCheckable(true);
+    setChecked(m_state != 0);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(this, &QAbstractButton::toggled, this, &CSwitchBtn::OnButtonToggled);
     m_slideTimer.setInterval(kSlideStepMs);
     m_slideTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_slideTimer, &QTimer::timeout, this, &CSwitchBtn::OnSlideTick);
@@ -165,19 +174,70 @@ SwitchGeometry CSwitchBtn::Geometry() const {
     return SwitchGeometry::Compute(width(), height(), m_gap, m_vertical != 0);
 }
 
+QString CSwitchBtn::SpokenName() const {
+    // The owner named the switch itself when its name is not the one made from the captions.
+    if (!accessibleName().isEmpty() && accessibleName() != m_autoName) {
+        return accessibleName();
+    }
+    return m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
+}
+
+QString CSwitchBtn::KnobCaption() const {
+    return (m_state != 0 ? m_firstText : m_secondText).trimmed();
+}
+
+void CSwitchBtn::Toggle() {
+    if (isEnabled()) {
+        MoveKnob(m_state == 0);
+    }
+}
+
+// QAbstractButton::click() ends here.
+void CSwitchBtn::nextCheckState() {
+    Toggle();
+}
+
 void CSwitchBtn::UpdateAccessibleText() {
     // Captions are written by the owner after Create, so the names follow them at every paint,
-    // unless the owner named the switch itself (which function or channel it drives).
+    // unless the owner named the switch itself (which function or channel it drives). The
+    // switch's accessibility interface reads the fields directly, so a reader is current even
+    // before the first paint.
     const QString name = m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
     if (accessibleName() != name &&
         (accessibleName().isEmpty() || accessibleName() == m_autoName)) {
         setAccessibleName(name);
     }
     m_autoName = name;
-    const QString position = (m_state != 0 ? m_firstText : m_secondText).trimmed();
+    const QString position = KnobCaption();
     if (accessibleDescription() != position) {
         setAccessibleDescription(position);
     }
+    SyncChecked();
+}
+
+// The button's checked state follows m_state: direct writes of m_state show in it at the next
+// paint, as they do on screen.
+void CSwitchBtn::SyncChecked() {
+    const bool checked = m_state != 0;
+    if (isChecked() != checked) {
+        m_syncingChecked = true;
+        setChecked(checked);
+        m_syncingChecked = false;
+    }
+}
+
+// A toggle of the button that the switch did not make itself comes from outside (an assistive
+// technology's action, click(), toggle()): it moves the knob as a release on the other half
+// would, or is undone when the switch is disabled.
+void CSwitchBtn::OnButtonToggled(bool checked) {
+    if (m_syncingChecked || checked == (m_state != 0)) {
+        return;
+    }
+    if (!isEnabled()) {
+        SyncChecked();
+        return;
+    }
+    MoveKnob(checked);
 }
 
 bool CSwitchBtn::SlideAtEnd() const {
@@ -247,8 +307,11 @@ void CSwitchBtn::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setFont(CaptionFont());
 
+        // The keyboard focus shows as the track's outline in the highlight colour.
         painter.setBrush(m_trackColor);
-        painter.setPen(QPen(m_trackPenColor, 2, Qt::SolidLine));
+        const bool showFocus = m_showFocus && hasFocus();
+        painter.setPen(QPen(showFocus ? palette().color(QPalette::Highlight) : m_trackPenColor, 2,
+                            Qt::SolidLine));
         DrawRoundRect(painter, geometry.track, 2);
 
         const SwitchRect knob =
@@ -282,6 +345,84 @@ void CSwitchBtn::Notify(WPARAM previousState) {
 // the press and holds no grab. Over the switch, a release toggles when it lies on the half
 // without the knob. Elsewhere it goes on to the page, where a sibling switch under the cursor may
 // take it (see eventFilter).
+// Mouse input is the switch's own (see mouseReleaseEvent and eventFilter), not the button's:
+// the button would take the press, grab the mouse and swallow input while disabled.
+bool CSwitchBtn::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::HoverEnter:
+        case QEvent::HoverLeave:
+        case QEvent::HoverMove:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::ContextMenu:
+        case QEvent::Wheel:
+            return QWidget::event(event);
+        default:
+            return QAbstractButton::event(event);
+    }
+}
+
+// The switch takes no part in the press: it goes on to the page.
+void CSwitchBtn::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+}
+
+void CSwitchBtn::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+}
+
+// Space moves the knob to the other half when it is released, as a button clicks; other keys go
+// on to the page and the dialog (Tab, Enter, Escape).
+void CSwitchBtn::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        if (!event->isAutoRepeat()) {
+            m_spaceDown = true;
+        }
+        if (!m_showFocus) {
+            m_showFocus = true;
+            update();
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CSwitchBtn::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        if (!event->isAutoRepeat() && m_spaceDown) {
+            m_spaceDown = false;
+            Toggle();
+        }
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void CSwitchBtn::focusInEvent(QFocusEvent* event) {
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
+        m_showFocus = true;
+    } else if (event->reason() == Qt::MouseFocusReason) {
+        m_showFocus = false;
+    }
+    QAbstractButton::focusInEvent(event);
+}
+
+void CSwitchBtn::focusOutEvent(QFocusEvent* event) {
+    m_spaceDown = false;
+    // Leaving the window keeps the focus where it was; it shows again on return.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        m_showFocus = false;
+    }
+    QAbstractButton::focusOutEvent(event);
+}
+
 void CSwitchBtn::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (event->button() != Qt::LeftButton || !rect().contains(pos)) {
@@ -322,20 +463,22 @@ void CSwitchBtn::ReleaseAt(QPoint pos) {
         return;
     }
     const SwitchGeometry geometry = Geometry();
-    WPARAM previous = 0;
     if (m_state != 0 && geometry.secondHit.Contains(pos.x(), pos.y())) {
-        previous = 1;
-        m_state = 0;
+        MoveKnob(false);
     } else if (m_state == 0 && geometry.firstHit.Contains(pos.x(), pos.y())) {
-        previous = 0;
-        m_state = 1;
-    } else {
-        return;
+        MoveKnob(true);
     }
+}
+
+// Moves the knob to the other half with a slide and tells the owner the position it left.
+void CSwitchBtn::MoveKnob(bool toFirst) {
+    const WPARAM previous = m_state != 0 ? 1 : 0;
+    m_state = toFirst ? 1 : 0;
     // A toggle during a slide starts a new slide from the half the knob now leaves.
     m_slideTimer.stop();
     m_slideActive = false;
     m_animatePending = 1;
+    UpdateAccessibleText();
 
     // The owner may close the page (and this switch) while it handles the notification.
     const QPointer<CSwitchBtn> self(this);

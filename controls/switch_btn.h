@@ -8,7 +8,16 @@
 // m_notifyTarget and m_notifyMessage before Create, captions, m_state, m_vertical and colours
 // after Create and before the first paint. A direct write of m_state shows at the next paint,
 // without slide and without notification.
+//
+// For the keyboard and assistive technology the switch is a checkable button: checked while the
+// knob is on the first half, named by the owner (or by its captions), described by the caption
+// under the knob. It takes the focus (Tab, or a click), and Space moves the knob to the other half
+// exactly as a release there does. Focus that came from the keyboard shows as a highlighted track
+// outline; otherwise the switch looks the same with or without the focus. Anything that toggles the
+// button (an assistive technology's action, click(), toggle(), setChecked()) moves the knob the
+// same way.
 
+#include <QAbstractButton>
 #include <QColor>
 #include <QEvent>
 #include <QFont>
@@ -17,7 +26,6 @@
 #include <QRect>
 #include <QString>
 #include <QTimer>
-#include <QWidget>
 #include <cstdint>
 
 #include "platform/window_message.h"
@@ -62,7 +70,7 @@ struct SwitchGeometry {
     static SwitchGeometry Compute(int width, int height, int gap, bool vertical);
 };
 
-class CSwitchBtn : public QWidget {
+class CSwitchBtn : public QAbstractButton {
     Q_OBJECT
 
 public:
@@ -85,6 +93,13 @@ public:
     // The caption font: 16-point "宋体", or the installed face that stands in for it.
     static QFont CaptionFont();
 
+    // What a screen reader announces, from the current fields: the name the owner gave the
+    // switch, else its captions ("UP/DOWN"); and the caption of the half under the knob.
+    QString SpokenName() const;
+    QString KnobCaption() const;
+    // Moves the knob to the other half as a release there does; nothing while disabled.
+    void Toggle();
+
     std::uint32_t m_notifyMessage = 0;
     QPointer<QObject> m_notifyTarget;
     int m_animatePending = 0;
@@ -101,12 +116,23 @@ public:
     int m_vertical = 0;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void nextCheckState() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ReleaseAt(QPoint pos);
+    void MoveKnob(bool toFirst);
+    void OnButtonToggled(bool checked);
+    void SyncChecked();
     void Notify(WPARAM previousState);
     void BeginSlide(const SwitchGeometry& geometry);
     void OnSlideTick();
@@ -116,6 +142,9 @@ private:
 
     QString m_autoName;             // the accessible name made from the captions
     std::uint64_t m_pagePress = 0;  // the press that last went on to the page
+    bool m_syncingChecked = false;  // the switch itself is setting the button's checked state
+    bool m_spaceDown = false;       // Space went down on the switch and is not yet released
+    bool m_showFocus = false;       // the focus came from the keyboard and is drawn
     QTimer m_slideTimer;
     bool m_slideActive = false;
     bool m_slideToFirst = false;

@@ -60,6 +60,13 @@ bool CMirellDlg::OnInitDialog() {
         p.sw->setAccessibleName(QString::fromUtf8(p.name));
     }
     m_swSeq.m_knobColor = QColor(255, 0, 0);
+    // Both stop buttons read "STOP"; their descriptions name what they stop.
+    for (const auto& [id, description] :
+         {std::pair{IDC_SCREEN_STOP, "SCREEN"}, std::pair{IDC_LIFTER_STOP, "LIFTER"}}) {
+        if (QWidget* w = GetDlgItem(id)) {
+            w->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
 
     const CPageHost* host = CPageHost::Of(this);
     if (host == nullptr || host->DeviceListCurSel() == -1) {

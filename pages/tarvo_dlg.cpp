@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextDocument>
+#include <tuple>
 
 #include "bus/commands.h"
 #include "bus/frame.h"
@@ -71,6 +72,18 @@ bool CTarvoDlg::OnInitDialog() {
     FillLineSettingsCombos(m_cbBaud, m_cbDataBits, m_cbStopBits, m_cbParity,
                            LineSettingsData::Indices);
 
+    // The two LED buttons show the same texts, and the device's serial-format lists share their
+    // names with the local port's; their descriptions tell them apart.
+    for (const auto& [id, description] :
+         {std::pair{IDC_LED1, "LED1 测试"}, std::pair{IDC_LED2, "LED2 测试"},
+          std::pair{IDC_DEV_BAUD, "设备串口配置"}, std::pair{IDC_DEV_DATA_BITS, "设备串口配置"},
+          std::pair{IDC_DEV_STOP_BITS, "设备串口配置"},
+          std::pair{IDC_DEV_PARITY, "设备串口配置"}}) {
+        if (QWidget* w = GetDlgItem(id)) {
+            w->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
+
     SetKeyMode(1);
     m_chkReleaseHex->setChecked(true);
     m_chkPressHex->setChecked(true);
@@ -128,11 +141,22 @@ bool CTarvoDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CTarvoDlg::SetCodeCaptions(bool shortLong) {
-    // The group boxes' titles; their accessible names follow the captions.
-    SetDlgItemText(IDC_PRESS_GROUP,
-                   shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码"));
-    SetDlgItemText(IDC_RELEASE_GROUP,
-                   shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码"));
+    // The group boxes' titles. The edits they frame are named after them and the "16进制" boxes
+    // are told apart by them, so a screen reader announces the code set under its current name.
+    const QString press = shortLong ? QStringLiteral("短按功能码") : QStringLiteral("按下功能码");
+    const QString release = shortLong ? QStringLiteral("长按功能码") : QStringLiteral("弹起功能码");
+    SetDlgItemText(IDC_PRESS_GROUP, press);
+    SetDlgItemText(IDC_RELEASE_GROUP, release);
+    for (const auto& [edit, hex, caption] :
+         {std::tuple{IDC_PRESS_CODES, IDC_PRESS_HEX, press},
+          std::tuple{IDC_RELEASE_CODES, IDC_RELEASE_HEX, release}}) {
+        if (QWidget* w = GetDlgItem(edit)) {
+            w->setAccessibleName(caption);
+        }
+        if (QWidget* w = GetDlgItem(hex)) {
+            w->setAccessibleDescription(caption);
+        }
+    }
 }
 
 void CTarvoDlg::SetKeyMode(int flag) {

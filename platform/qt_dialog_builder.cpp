@@ -16,6 +16,7 @@
 #include <QRegularExpressionValidator>
 #include <cstring>
 
+#include "platform/qt_link_label.h"
 #include "platform/qt_tab_control.h"
 
 namespace {
@@ -129,17 +130,9 @@ QWidget* CreateItem(const DialogItem& item, QWidget* parent, const DialogUnits& 
         case ItemKind::TabControl:
             w = new QtTabControl(parent);
             break;
-        case ItemKind::Link: {
-            auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::RichText);
-            label->setText(QStringLiteral("<a href=\"link\">%1</a>").arg(text.toHtmlEscaped()));
-            label->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                           Qt::LinksAccessibleByKeyboard);
-            label->setOpenExternalLinks(false);
-            label->setCursor(Qt::PointingHandCursor);
-            w = label;
+        case ItemKind::Link:
+            w = new QtLinkLabel(text, parent);
             break;
-        }
     }
 
     QRect geometry = units.Map(item.rect);

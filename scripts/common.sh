@@ -7,6 +7,7 @@ RAVLIN_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-noto-cjk ccache libudev-dev
+    desktop-file-utils appstream dpkg-dev file man-db
 )
 
 ravlin_install_missing() {

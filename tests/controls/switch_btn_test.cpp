@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -346,6 +348,92 @@ TEST_F(SwitchTest, DisabledSwitchNeitherTogglesNorNotifiesAndLooksTheSame) {
     Release({20, 45});
     EXPECT_EQ(sw.m_state, 0);
     EXPECT_EQ(page.records.size(), 1u);
+}
+
+// Space and the button's own toggles go the way of a release on the other half: same
+// notification, same slide. The keyboard focus is drawn only when it came from the keyboard.
+TEST_F(SwitchTest, SpaceAndButtonTogglesMoveTheKnobAsAReleaseOnTheOtherHalf) {
+    Make(QRect(0, 0, 40, 60), true, 1, QStringLiteral("UP"), QStringLiteral(" DOWN "));
+    QLineEdit before(&page);  // a control ahead of the switch in the Tab order
+    before.setGeometry(100, 10, 80, 20);
+    before.show();
+    before.setFocus();
+    const QImage unfocused = Shot(sw);
+    QTest::keyClick(&before, Qt::Key_Tab);
+    ASSERT_TRUE(sw.hasFocus());
+    EXPECT_NE(Shot(sw), unfocused);
+
+    QTest::keyPress(&sw, Qt::Key_Space);
+    EXPECT_EQ(sw.m_state, 1);  // a button acts when the key comes up
+    QTest::keyRelease(&sw, Qt::Key_Space);
+    EXPECT_EQ(sw.m_state, 0);
+    EXPECT_FALSE(sw.isChecked());
+    ASSERT_EQ(page.records.size(), 1u);
+    EXPECT_EQ(page.records[0].type, 1124);
+    EXPECT_EQ(page.records[0].wParam, 1u);
+    EXPECT_EQ(page.records[0].pendingSeen, 1);
+    EXPECT_EQ(page.records[0].framesSeen, 0);
+    ASSERT_TRUE(WaitForRest(sw));
+    EXPECT_EQ(sw.SlideFrameCount(), 7);  // the same slide as a release on the upper half makes
+
+    // What an assistive technology's toggle action does.
+    sw.toggle();
+    EXPECT_EQ(sw.m_state, 1);
+    ASSERT_EQ(page.records.size(), 2u);
+    EXPECT_EQ(page.records[1].wParam, 0u);
+    sw.click();
+    EXPECT_EQ(sw.m_state, 0);
+    EXPECT_EQ(page.records.size(), 3u);
+    ASSERT_TRUE(WaitForRest(sw));
+
+    // Disabled: no focus, and neither key nor toggle moves it.
+    sw.setEnabled(false);
+    EXPECT_FALSE(sw.hasFocus());
+    sw.setFocus();
+    EXPECT_FALSE(sw.hasFocus());
+    QTest::keyClick(&sw, Qt::Key_Space);
+    sw.toggle();
+    EXPECT_EQ(sw.m_state, 0);
+    EXPECT_FALSE(sw.isChecked());
+    EXPECT_EQ(page.records.size(), 3u);
+}
+
+// What a screen reader reads: a two-state button named by the owner, checked while the knob is on
+// the first half, described by the caption under the knob, also after a direct write; and its
+// toggle action.
+TEST_F(SwitchTest, ScreenReaderSeesACheckableButtonWithTheCaptionUnderTheKnob) {
+    Make(QRect(0, 0, 40, 60), true, 0, QStringLiteral("ON"), QStringLiteral(" OFF "));
+    sw.setAccessibleName(QStringLiteral("通道1"));
+    sw.repaint();
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&sw);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::CheckBox);
+    EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("通道1"));
+    EXPECT_EQ(face->text(QAccessible::Description), QStringLiteral("OFF"));
+    EXPECT_TRUE(face->state().checkable);
+    EXPECT_FALSE(face->state().checked);
+    EXPECT_TRUE(face->state().focusable);
+
+    Release({20, 10});
+    EXPECT_TRUE(face->state().checked);
+    EXPECT_EQ(face->text(QAccessible::Description), QStringLiteral("ON"));
+    ASSERT_TRUE(WaitForRest(sw));
+
+    // A direct write is read at once, before any paint (a page not shown yet is never painted).
+    sw.m_state = 0;
+    EXPECT_FALSE(face->state().checked);
+    EXPECT_EQ(face->text(QAccessible::Description), QStringLiteral("OFF"));
+    EXPECT_EQ(page.records.size(), 1u);
+
+    // The reader's toggle action is a click on the other half.
+    QAccessibleActionInterface* actions = face->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(sw.m_state, 1);
+    ASSERT_EQ(page.records.size(), 2u);
+    EXPECT_EQ(page.records[1].wParam, 0u);
+    ASSERT_TRUE(WaitForRest(sw));
 }
 
 TEST_F(SwitchTest, HorizontalHalvesAreHitLeftAndRight) {

@@ -266,6 +266,40 @@ TEST_F(MainDialogTest, AboutBoxOpensModallyFromF1AndFromTheContextMenu) {
     EXPECT_EQ(second.caption, QStringLiteral("关于 Ravlin"));
 }
 
+TEST_F(MainDialogTest, ContextMenuEndsWithASeparatorAndAbout) {
+    QList<QAction*> actions;
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        actions = menu->actions();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            m_dlg->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(m_dlg.get(), &event);
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.last()->text(), QStringLiteral("关于 Ravlin(&A)..."));
+}
+
+// A single-selection list as the platform's: Ctrl with a click or Space on the selected line
+// leaves it selected.
+TEST_F(MainDialogTest, CtrlClickOrCtrlSpaceOnTheSelectedDeviceKeepsItSelected) {
+    AddDevices();
+    auto* list = C<QListWidget>(IDC_DEVICE_LIST);
+    const QPoint row = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    ASSERT_EQ(m_dlg->DeviceListCurSel(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row);
+    EXPECT_EQ(m_dlg->DeviceListCurSel(), 1);
+    QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(m_dlg->DeviceListCurSel(), 1);
+    // Ctrl+click on another line still selects that one.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(m_dlg->DeviceListCurSel(), 0);
+}
+
 TEST_F(MainDialogTest, MakerLinkShowsTheMakerAndLeadsToItsPage) {
     auto* link = C<QLabel>(IDC_MAKER_LINK);
     ASSERT_NE(link, nullptr);
