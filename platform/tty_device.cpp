@@ -8,8 +8,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <utility>
 
 #include "platform/manual_reset_event.h"
+
+namespace {
+
+std::mutex g_probeMutex;
+OutputQueueProbe g_outputQueueProbe;  // guarded by g_probeMutex
+
+}  // namespace
+
+OutputQueueProbe SetOutputQueueProbe(OutputQueueProbe probe) {
+    std::lock_guard lock(g_probeMutex);
+    return std::exchange(g_outputQueueProbe, std::move(probe));
+}
 
 TtyDevice::~TtyDevice() {
     Close();
@@ -129,4 +143,44 @@ long TtyDevice::Write(const std::uint8_t* bytes, std::size_t count, const Manual
         }
     }
     return static_cast<long>(done);
+}
+
+bool TtyDevice::QueuedOutput(std::size_t* count) const {
+    int queued = 0;
+    if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+        *count = 0;
+        return false;
+    }
+    *count = queued > 0 ? static_cast<std::size_t>(queued) : 0;
+    OutputQueueProbe probe;
+    {
+        std::lock_guard lock(g_probeMutex);
+        probe = g_outputQueueProbe;
+    }
+    if (probe) {
+        *count = probe(m_fd);
+    }
+    return true;
+}
+
+TtyDevice::DrainStatus TtyDevice::WaitUntilSent(const ManualResetEvent* abort) {
+    // tcdrain would block until the line is idle with no way to give up, so the queue is polled
+    // instead, sleeping on the abort event between looks.
+    for (;;) {
+        std::size_t queued = 0;
+        if (!QueuedOutput(&queued)) {
+            return DrainStatus::Failed;
+        }
+        if (queued == 0) {
+            return DrainStatus::Sent;
+        }
+        pollfd fd = {abort ? abort->Fd() : -1, POLLIN, 0};
+        const int n = ::poll(&fd, 1, kDrainPollMs);
+        if (n < 0 && errno != EINTR) {
+            return DrainStatus::Failed;
+        }
+        if (n > 0) {
+            return DrainStatus::Aborted;
+        }
+    }
 }

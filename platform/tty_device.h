@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/tty_line_settings.h"
@@ -62,10 +63,31 @@ public:
     // errno when the device refused.
     long Write(const std::uint8_t* bytes, std::size_t count, const ManualResetEvent* abort);
 
+    // Bytes written but not yet sent on the line (the driver's output queue). False with errno
+    // when the device refuses (a device that is gone).
+    bool QueuedOutput(std::size_t* count) const;
+
+    enum class DrainStatus {
+        Sent,     // the output queue is empty: the line has sent every byte written
+        Aborted,  // `abort` became signalled first; the queue may still hold bytes
+        Failed,   // the device refused the query; errno is set (EIO for a device that hung up)
+    };
+    // Waits until the line has sent every byte written. The queue is looked at every couple of
+    // milliseconds, and the wait ends at once when `abort` becomes signalled.
+    DrainStatus WaitUntilSent(const ManualResetEvent* abort);
+
 private:
     static constexpr std::size_t kBufferSize = 4096;
+    static constexpr int kDrainPollMs = 2;
     int m_fd = -1;
     std::array<std::uint8_t, kBufferSize> m_buffer{};
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
 };
+
+// A pseudo-terminal has no output queue to speak of (its count is always 0), so a test that needs
+// a line still sending installs a probe that answers for the count of every device: it is asked
+// after the kernel's own query succeeded, so a device that is gone still reports its error.
+// Returns the previous probe; an empty one restores the kernel's count. Any thread may call it.
+using OutputQueueProbe = std::function<std::size_t(int fd)>;
+OutputQueueProbe SetOutputQueueProbe(OutputQueueProbe probe);

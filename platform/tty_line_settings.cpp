@@ -27,12 +27,17 @@ LineControlFlags ComputeLineControlFlags(const LineSettings& settings) {
     } else {
         flags.valid = false;
     }
+    const bool fiveBits = settings.byteSize == kMinByteSize;
     switch (settings.stopBits) {
         case StopBits::One:
             break;
         case StopBits::OnePointFive:  // see the header: 1.5 stop bits is CSTOPB with 5 data bits
+            flags.set |= CSTOPB;
+            flags.valid = flags.valid && fiveBits;
+            break;
         case StopBits::Two:
             flags.set |= CSTOPB;
+            flags.valid = flags.valid && !fiveBits;
             break;
         default:
             flags.valid = false;

@@ -3,8 +3,9 @@
 // termios2 so that any baud rate can be asked for (BOTHER), 194000 included.
 //
 // Termios has no 1.5 stop bits. Code OnePointFive maps to CSTOPB, as a UART sends 1.5 stop bits
-// for 5 data bits when CSTOPB is set (the only byte size with which 1.5 is allowed); with 6 to 8
-// data bits it gives 2 stop bits.
+// for 5 data bits when CSTOPB is set. As a serial port's own settings do, 1.5 stop bits are
+// refused with 6 to 8 data bits (they would silently give 2) and 2 stop bits with 5 data bits
+// (they would give 1.5).
 
 #include <cstdint>
 
@@ -21,7 +22,8 @@ struct LineSettings {
 
 // The c_cflag bits that encode byte size, stop bits and parity: `set` within `mask`
 // (mask = CSIZE|CSTOPB|PARENB|PARODD|CMSPAR). valid is false when a setting can't be
-// expressed (byte size outside 5..8, unknown stop-bits or parity code, baud rate 0).
+// expressed (byte size outside 5..8, unknown stop-bits or parity code, baud rate 0, a stop-bits
+// code that the byte size doesn't allow).
 struct LineControlFlags {
     std::uint32_t set = 0;
     std::uint32_t mask = 0;

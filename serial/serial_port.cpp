@@ -19,6 +19,7 @@ CSerialPort::CSerialPort() = default;
 CSerialPort::~CSerialPort() {
     // The owner closes the port before it destroys the engine, so no monitor should be waiting
     // on it here; the owner is not pumped, it may be half destroyed.
+    SetWriteOpen(false);
     StopMonitor(false);
     std::lock_guard lock(m_lock);
     m_portHandle.Close();
@@ -35,6 +36,7 @@ std::string CSerialPort::PortPath(unsigned portNumber) const {
 
 bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
                            std::uint8_t dataBits, std::uint8_t stopBits) {
+    SetWriteOpen(false);
     // The monitor of the previous opening delivers to the previous owner: keep that one
     // serviced while the monitor ends.
     StopMonitor(true);
@@ -83,7 +85,13 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     }
 
     m_portHandle.Purge();
+    SetWriteOpen(true);
     return true;
+}
+
+void CSerialPort::SetWriteOpen(bool open) {
+    std::lock_guard writeLock(m_writeLock);
+    m_writeOpen = open;
 }
 
 bool CSerialPort::StartMonitor() {
@@ -210,6 +218,7 @@ void CSerialPort::FlushWriteBuffer() {
 
     long written;
     int err = 0;
+    auto drain = TtyDevice::DrainStatus::Sent;
     {
         std::lock_guard lock(m_lock);
         if (!m_portHandle.IsOpen() || m_deviceGone) {
@@ -219,22 +228,37 @@ void CSerialPort::FlushWriteBuffer() {
         m_portHandle.Purge();
         written = m_portHandle.Write(bytes, count, m_shutdownEvent.get());
         err = errno;
+        if (written >= 0 && !m_shutdownEvent->IsSet()) {
+            // The write is complete once the line has sent it; until then the next write's
+            // purge would cut the frame's tail. Shutdown still ends the wait at once.
+            drain = m_portHandle.WaitUntilSent(m_shutdownEvent.get());
+            err = errno;
+        }
+        if (m_shutdownEvent->IsSet()) {
+            // The port is closing: what the line hasn't sent is dropped, so that closing the
+            // device doesn't wait for it to go out.
+            m_portHandle.Purge();
+        }
     }
-    if (written < 0) {
+    if (written < 0 || drain == TtyDevice::DrainStatus::Failed) {
+        const char* operation =
+            written < 0 ? "WriteFile()" : "GetOverlappedResults() in WriteFile()";
         if (TtyDevice::IsHangUp(err)) {
-            ReportDeviceGone("WriteFile()", err);
+            ReportDeviceGone(operation, err);
         } else {
-            ReportCommError("WriteFile()", err);
+            ReportCommError(operation, err);
         }
     }
 }
 
 void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
-    if (bytes == nullptr || !m_portHandle.IsOpen()) {
+    if (bytes == nullptr) {
         return;
     }
+    // Senders on other threads (the key-configuration writer) may call this while the owner's
+    // thread closes the port, so whether a device is open is read under the hand-over lock.
     std::lock_guard writeLock(m_writeLock);
-    if (!m_writeBuffer || !m_writeEvent) {
+    if (!m_writeOpen || !m_writeBuffer || !m_writeEvent) {
         return;
     }
     count = std::min<unsigned>(count, m_writeBufferSize);
@@ -280,6 +304,7 @@ void CSerialPort::StopMonitor(bool pumpOwner) {
 }
 
 void CSerialPort::ClosePort() {
+    SetWriteOpen(false);
     StopMonitor(true);
     {
         std::lock_guard lock(m_lock);

@@ -4,10 +4,11 @@
 // received byte goes to the owner as one WM_SERIAL_RXBYTE (wParam = the byte, lParam = the port
 // number), sent synchronously from the monitor thread; after each wake-up on received data the
 // owner also gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges
-// both directions of the device before every write.
+// both directions of the device before every write, and a write is complete once the line has
+// sent it (closing doesn't wait for that).
 //
-// All operations are called on the owner's thread. Failed device calls are reported in an
-// "Application Error" message box, on the thread that made the call.
+// All operations but SendBytes are called on the owner's thread. Failed device calls are reported
+// in an "Application Error" message box, on the thread that made the call.
 
 #include <atomic>
 #include <condition_variable>
@@ -32,9 +33,10 @@ public:
 
     // Stops a running monitor, closes an open device, then opens and configures the device
     // listed under portNumber (see EnumeratePorts). Parity letter: E, O, M, S in either case,
-    // anything else is none; data bits 5..8; stop-bits code 0 (one), 1 (one and a half), 2 (two).
-    // False only when the device can't be opened (busy, missing, or a number that isn't
-    // listed); settings the device refuses are reported and the port still opens.
+    // anything else is none; data bits 5..8; stop-bits code 0 (one), 1 (one and a half, with 5
+    // data bits only), 2 (two, not with 5 data bits). False only when the device can't be opened
+    // (busy, missing, or a number that isn't listed); settings the device refuses are reported,
+    // the device keeps its previous ones and the port still opens.
     bool OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
                   std::uint8_t dataBits, std::uint8_t stopBits);
     // Starts the monitor thread. False when no port was ever opened, a monitor already runs,
@@ -42,7 +44,8 @@ public:
     bool StartMonitor();
     // Hands one request (at most 512 bytes; longer ones are cut to 512) to the monitor thread
     // and returns at once. One request is held: a second one before the monitor took the first
-    // replaces it. Nothing is sent while no device is open.
+    // (or while it waits for the line to send the last one) replaces it. Nothing is sent while
+    // no device is open. May be called from any thread.
     void SendBytes(const std::uint8_t* bytes, unsigned count);
     // Ends the monitor (handling the owner's pending messages meanwhile, so a monitor blocked on
     // the owner can finish), closes the device and resets the events.
@@ -70,6 +73,7 @@ private:
     void MonitorThreadProc();
     void DrainReceiveQueue(std::vector<WindowMessage>& run);
     void FlushWriteBuffer();
+    void SetWriteOpen(bool open);
     void Deliver(std::vector<WindowMessage>& run);
     void ReportCommError(const char* operation, int errorNumber);
     // Reports the first hang-up of the device and marks it gone; later ones are not reported.
@@ -87,7 +91,9 @@ private:
     LineSettings m_dcb;
     IMessageOwner* m_ownerWindow = nullptr;
     std::uint32_t m_portNumber = 0;
-    std::mutex m_writeLock;  // guards m_writeBuffer and m_writeCount
+    std::mutex m_writeLock;  // guards m_writeOpen, m_writeBuffer and m_writeCount
+    // Set while a device is open, so SendBytes on another thread never reads the device itself.
+    bool m_writeOpen = false;
     std::unique_ptr<std::uint8_t[]> m_writeBuffer;
     std::uint32_t m_eventMask = 0;
     std::uint32_t m_writeBufferSize = 0;

@@ -134,13 +134,14 @@ TEST_F(PortPanelTest, DefaultLineSettingsReachTheDevice) {
 
 TEST_F(PortPanelTest, ChosenLineSettingsReachTheDeviceUnchanged) {
     Choose(IDC_BAUD, "194000");
+    Choose(IDC_DATA_BITS, "5");
     Choose(IDC_STOP_BITS, "1.5");
     Choose(IDC_PARITY, "SPACE");
     ClickOpenClose();
     PtyControl control;
     ASSERT_TRUE(ReadPtyControl(m_pty->MasterFd(), &control));
     EXPECT_EQ(control.baud, 194000u);
-    EXPECT_TRUE(control.stopBits2) << "1.5 stop bits is sent as the two-stop-bit setting";
+    EXPECT_TRUE(control.stopBits2) << "1.5 stop bits with 5 data bits is the two-stop-bit flag";
     EXPECT_TRUE(control.markSpace) << "space parity";
     EXPECT_FALSE(control.odd) << "space, not mark";
     ClickOpenClose();
@@ -154,6 +155,27 @@ TEST_F(PortPanelTest, ChosenLineSettingsReachTheDeviceUnchanged) {
     EXPECT_FALSE(control.stopBits2);
     EXPECT_TRUE(control.markSpace && control.odd) << "mark parity";
     EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(PortPanelTest, StopBitsTheDataBitsDontAllowAreRefusedAndThePortStillOpens) {
+    Choose(IDC_BAUD, "19200");
+    ClickOpenClose();
+    ClickOpenClose();
+    ASSERT_TRUE(m_boxes.Boxes().empty());
+
+    Choose(IDC_BAUD, "4800");
+    Choose(IDC_STOP_BITS, "1.5");  // with the default 8 data bits
+    ClickOpenClose();
+    ExpectPanel(true);
+    const auto boxes = m_boxes.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Application Error");
+    EXPECT_EQ(boxes[0].text.rfind("WARNING:  SetCommState() Failed", 0), 0u) << boxes[0].text;
+    PtyControl control;
+    ASSERT_TRUE(ReadPtyControl(m_pty->MasterFd(), &control));
+    EXPECT_EQ(control.baud, 19200u) << "the device keeps its previous settings";
+    EXPECT_FALSE(control.stopBits2);
+    ClickOpenClose();
 }
 
 // Streams bytes into the port until stopped.

@@ -58,6 +58,14 @@ TEST(LineFormat, DataBitsAndStopBitsCodes) {
     EXPECT_EQ(FormatFlags('N', 8, 0) & CSTOPB, 0u);
     EXPECT_EQ(FormatFlags('N', 5, 1) & CSTOPB, std::uint32_t(CSTOPB));  // 1.5 with 5 data bits
     EXPECT_EQ(FormatFlags('N', 8, 2) & CSTOPB, std::uint32_t(CSTOPB));
+    EXPECT_EQ(FormatFlags('N', 6, 2) & CSTOPB, std::uint32_t(CSTOPB));
+
+    // 1.5 stop bits exist only for 5 data bits, and 2 stop bits only for 6 to 8.
+    for (std::uint8_t bits : {6, 7, 8}) {
+        EXPECT_FALSE(ComputeLineControlFlags(MakeLineSettings(9600, 'N', bits, 1)).valid)
+            << int(bits);
+    }
+    EXPECT_FALSE(ComputeLineControlFlags(MakeLineSettings(9600, 'E', 5, 2)).valid);
 
     for (std::uint8_t bad : {0, 4, 9, 255}) {
         EXPECT_FALSE(ComputeLineControlFlags(MakeLineSettings(9600, 'N', bad, 0)).valid)
@@ -82,7 +90,8 @@ TEST(LineSettings, BaudRateAndStopBitsReachTheDeviceIncluding194000) {
     };
     for (const Case& c : {Case{194000, 2, true}, Case{9600, 0, false}, Case{2400, 1, true},
                           Case{115200, 0, false}, Case{57600, 2, true}}) {
-        ASSERT_TRUE(port.OpenPort(&owner, number, c.baud, 'N', 8, c.stop));
+        const std::uint8_t dataBits = c.stop == 1 ? 5 : 8;  // 1.5 stop bits need 5 data bits
+        ASSERT_TRUE(port.OpenPort(&owner, number, c.baud, 'N', dataBits, c.stop));
         const termios2 t = ReadBack(pty);
         EXPECT_EQ(t.c_ospeed, c.baud);
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.cstopb) << c.baud;
@@ -102,16 +111,28 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
     ASSERT_TRUE(port.OpenPort(&owner, number, 38400, 'N', 8, 0));
     port.ClosePort();
 
+    // Nine data bits; 1.5 stop bits with 8 data bits; 2 stop bits with 5 data bits.
+    struct Refused {
+        std::uint8_t dataBits;
+        std::uint8_t stop;
+    };
+    for (const Refused& r : {Refused{9, 0}, Refused{8, 1}, Refused{5, 2}}) {
+        ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'E', r.dataBits, r.stop));
+        const auto recorded = boxes.Boxes();
+        ASSERT_EQ(recorded.size(), 1u) << int(r.dataBits) << "/" << int(r.stop);
+        EXPECT_EQ(recorded[0].text,
+                  "WARNING:  SetCommState() Failed with the following error: \nInvalid argument\n"
+                  "Port: " +
+                      std::to_string(number) + "\n");
+        EXPECT_EQ(recorded[0].caption, "Application Error");
+        EXPECT_EQ(recorded[0].flags, MB_OK | MB_ICONERROR);
+        const termios2 t = ReadBack(pty);
+        EXPECT_EQ(t.c_ospeed, 38400u) << "the device keeps its previous settings";
+        EXPECT_EQ(t.c_cflag & CSTOPB, 0u) << int(r.dataBits) << "/" << int(r.stop);
+        port.ClosePort();
+        boxes.Clear();
+    }
     ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'E', 9, 0));
-    const auto recorded = boxes.Boxes();
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0].text,
-              "WARNING:  SetCommState() Failed with the following error: \nInvalid argument\n"
-              "Port: " +
-                  std::to_string(number) + "\n");
-    EXPECT_EQ(recorded[0].caption, "Application Error");
-    EXPECT_EQ(recorded[0].flags, MB_OK | MB_ICONERROR);
-    EXPECT_EQ(ReadBack(pty).c_ospeed, 38400u) << "the device keeps its previous settings";
 
     // The port works although its settings were refused.
     ASSERT_TRUE(port.StartMonitor());

@@ -238,6 +238,38 @@ TEST(SerialPort, NothingIsSentBeforeOpenAfterCloseOrBeyond512Bytes) {
     port.ClosePort();
 }
 
+TEST(SerialPort, AnotherThreadMaySendWhileThePortClosesAndReopens) {
+    // The key-configuration writer sends from its own thread; the owner may close the port
+    // under it. A thread checker run of this test sees every access the two threads share.
+    PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
+    PseudoTerminal pty;
+    CSerialPort port;
+    const unsigned number = PublishAndList(pty, port, "racing");
+    ASSERT_NE(number, 0u);
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
+    std::thread sender([&] {
+        const std::uint8_t frame[] = {0xFA, 0x09, 0x01, 0x00, 0x27};
+        while (!stop) {
+            port.SendBytes(frame, sizeof frame);
+            sent.fetch_add(1);
+            std::this_thread::yield();
+        }
+    });
+    Watchdog watchdog("sending while the port opens and closes");
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_TRUE(port.OpenPort(&owner, number, 115200, 'N', 8, 0));
+        ASSERT_TRUE(port.StartMonitor());
+        const int before = sent.load();
+        ASSERT_TRUE(WaitUntil([&] { return sent.load() > before + 5; }));
+        port.ClosePort();
+        pty.ReadAvailable();
+    }
+    stop = true;
+    sender.join();
+    EXPECT_TRUE(pty.Read(1, 200).empty()) << "a request made while closed went out";
+}
+
 TEST(SerialPort, ClosedPortReopensAndAHeldPortCannotBeOpenedTwice) {
     MessageLog log;
     PlainMessageOwner owner([&](const WindowMessage& m) { log.Add(m); });

@@ -115,6 +115,10 @@ public:
         return m_boxes;
     }
     std::size_t Count() const { return Boxes().size(); }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_boxes.clear();
+    }
 
 private:
     mutable std::mutex m_mutex;
