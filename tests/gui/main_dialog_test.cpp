@@ -267,19 +267,24 @@ TEST_F(MainDialogTest, AboutBoxOpensModallyFromF1AndFromTheContextMenu) {
 }
 
 TEST_F(MainDialogTest, ContextMenuEndsWithASeparatorAndAbout) {
-    QList<QAction*> actions;
+    // The menu owns its actions and is gone once the event returns: read them while it is open.
+    QList<bool> separators;
+    QStringList texts;
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        actions = menu->actions();
+        for (QAction* action : menu->actions()) {
+            separators.append(action->isSeparator());
+            texts.append(action->text());
+        }
         menu->close();
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             m_dlg->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(m_dlg.get(), &event);
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    EXPECT_EQ(actions.last()->text(), QStringLiteral("关于 Ravlin(&A)..."));
+    ASSERT_GE(separators.size(), 2);
+    EXPECT_TRUE(separators[separators.size() - 2]);
+    EXPECT_EQ(texts.last(), QStringLiteral("关于 Ravlin(&A)..."));
 }
 
 // A single-selection list as the platform's: Ctrl with a click or Space on the selected line
