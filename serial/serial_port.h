@@ -2,8 +2,9 @@
 // CSerialPort: the program's only path to the device bus. It owns one serial device, opened
 // exclusively, and one monitor thread that performs every read and every write on it. Every
 // received byte goes to the owner as one WM_SERIAL_RXBYTE (wParam = the byte, lParam = the port
-// number), sent synchronously from the monitor thread; after each wake-up on received data the
-// owner also gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges
+// number), sent synchronously from the monitor thread, in runs: what a busy line brings within
+// a few milliseconds goes over in one hand-over; after each run of received data the owner also
+// gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges
 // both directions of the device before every write.
 //
 // All operations are called on the owner's thread. Failed device calls are reported in an
@@ -63,9 +64,14 @@ private:
     static constexpr std::uint32_t EV_CTS = 0x0008;
     // Received bytes handed to the owner in one synchronous delivery, at most.
     static constexpr std::size_t kMaxDeliveryRun = 4096;
+    // While bytes keep arriving with gaps no longer than kGatherGapMs, the monitor gathers them
+    // into one delivery for up to kGatherMaxMs (see GatherWhileBusy).
+    static constexpr int kGatherGapMs = 2;
+    static constexpr int kGatherMaxMs = 20;
 
     void MonitorThreadProc();
     void DrainReceiveQueue(std::vector<WindowMessage>& run);
+    void GatherWhileBusy(std::vector<WindowMessage>& run);
     void FlushWriteBuffer();
     void Deliver(std::vector<WindowMessage>& run);
     void ReportCommError(const char* operation, int errorNumber);
