@@ -54,6 +54,7 @@ void CRavlinDlg::ScrollStatusNow() {
 
 void CRavlinDlg::CatchUpReceivedView() {
     m_catchUpTimer.stop();
+    m_log.FlushIfDue();
     if (m_scrollPending) {
         ScrollStatusNow();
     }
@@ -72,6 +73,11 @@ void CRavlinDlg::AddDeviceToList(std::uint8_t address) {
         {
             const QSignalBlocker quiet(m_deviceList);
             delete m_deviceList->takeItem(0);
+            // The list would make the next line current and selected; the gone line leaves
+            // no selection behind.
+            if (wasSelected) {
+                m_deviceList->clearSelection();
+            }
         }
         if (wasSelected) {
             RefreshDeviceSelection();

@@ -133,7 +133,8 @@ private:
     // Asks for CatchUpReceivedView at the end of the run, or at the next turn of the event loop
     // for bytes handed over outside a run.
     void RequestCatchUp();
-    // After a run of received bytes: does the scroll the run asked for, once, and shows the
+    // After a run of received bytes: brings the log up to date when a refresh is due, does the
+    // scroll the run asked for, once, and shows the
     // last configuration reply of the run on the TARVO page.
     void CatchUpReceivedView();
 

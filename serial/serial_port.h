@@ -67,7 +67,7 @@ private:
     // While bytes keep arriving with gaps no longer than kGatherGapMs, the monitor gathers them
     // into one delivery for up to kGatherMaxMs (see GatherWhileBusy).
     static constexpr int kGatherGapMs = 2;
-    static constexpr int kGatherMaxMs = 20;
+    static constexpr int kGatherMaxMs = 40;
 
     void MonitorThreadProc();
     void DrainReceiveQueue(std::vector<WindowMessage>& run);

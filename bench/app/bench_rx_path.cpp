@@ -29,6 +29,7 @@
 
 #include "app/ravlin_app.h"
 #include "app/ravlin_dlg.h"
+#include "bench/app/log_rule.h"
 #include "platform/qt_dialog_builder.h"
 #include "res/resource.h"
 
@@ -93,20 +94,6 @@ std::vector<Unit> RandomStream() {
         }
     }
     return units;
-}
-
-// What the log must show after `bytes`: it holds at most 400 full lines and one more token, so
-// it restarts every 400 * perLine + 1 tokens and keeps the last, possibly partial, stretch.
-QString ExpectedLog(const std::vector<std::uint8_t>& bytes, int perLine) {
-    const std::size_t cap = 400 * static_cast<std::size_t>(perLine) + 1;
-    const std::size_t kept = bytes.size() - cap * ((bytes.size() - 1) / cap);
-    QString text;
-    char token[4];
-    for (std::size_t i = bytes.size() - kept; i < bytes.size(); ++i) {
-        std::snprintf(token, sizeof token, "%02X ", bytes[i]);
-        text += QLatin1String(token);
-    }
-    return text;
 }
 
 qint64 ThreadCpuNs() {
