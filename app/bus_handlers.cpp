@@ -22,17 +22,67 @@ int CRavlinDlg::CurrentTab() const {
 }
 
 void CRavlinDlg::AddStatusLine(const char* utf8) {
+    if (m_statusList->count() >= kMaxListLines) {
+        delete m_statusList->takeItem(0);
+    }
     m_statusList->addItem(QString::fromUtf8(utf8));
 }
 
 void CRavlinDlg::ScrollStatusToLastLine() {
+    if (!m_handlingRx) {
+        ScrollStatusNow();
+        return;
+    }
+    m_scrollPending = true;
+    RequestCatchUp();
+}
+
+void CRavlinDlg::RequestCatchUp() {
+    // The end of the run stops the timer; it only fires for bytes handed over outside a run.
+    if (!m_catchUpTimer.isActive()) {
+        m_catchUpTimer.start();
+    }
+}
+
+void CRavlinDlg::ScrollStatusNow() {
+    m_scrollPending = false;
     // The last line becomes the top visible line, as far as the list can scroll.
     if (QListWidgetItem* last = m_statusList->item(m_statusList->count() - 1)) {
         m_statusList->scrollToItem(last, QAbstractItemView::PositionAtTop);
     }
 }
 
+void CRavlinDlg::CatchUpReceivedView() {
+    m_catchUpTimer.stop();
+    m_log.FlushIfDue();
+    if (m_scrollPending) {
+        ScrollStatusNow();
+    }
+    if (m_pendingConfig) {
+        const TarvoConfigBlock block = *m_pendingConfig;
+        m_pendingConfig.reset();
+        m_tarvoPage.LoadDeviceConfig(block);
+    }
+}
+
 void CRavlinDlg::AddDeviceToList(std::uint8_t address) {
+    if (m_deviceList->count() >= kMaxListLines) {
+        // Losing the selected line is a selection change: the pages follow it once the line
+        // is gone.
+        const bool wasSelected = DeviceListCurSel() == 0;
+        {
+            const QSignalBlocker quiet(m_deviceList);
+            delete m_deviceList->takeItem(0);
+            // The list would make the next line current and selected; the gone line leaves
+            // no selection behind.
+            if (wasSelected) {
+                m_deviceList->clearSelection();
+            }
+        }
+        if (wasSelected) {
+            RefreshDeviceSelection();
+        }
+    }
     auto* item = new QListWidgetItem(QString::number(address));
     item->setData(Qt::UserRole, static_cast<unsigned>(address));
     m_deviceList->addItem(item);
@@ -47,7 +97,13 @@ void CRavlinDlg::SetOskanRecord(const OrvalOskan& record) {
 }
 
 void CRavlinDlg::LoadTarvoConfig(const TarvoConfigBlock& block) {
-    m_tarvoPage.LoadDeviceConfig(block);
+    if (!m_handlingRx) {
+        m_tarvoPage.LoadDeviceConfig(block);
+        return;
+    }
+    // A later reply of the same run replaces this one before the page would show it.
+    m_pendingConfig = block;
+    RequestCatchUp();
 }
 
 void CRavlinDlg::SendTxFrame(unsigned count) {

@@ -67,11 +67,18 @@ void CHexLog::Clear() {
     }
 }
 
+void CHexLog::FlushIfDue() {
+    if (HasPending() && (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= kRefreshMs)) {
+        Flush();
+    }
+}
+
 void CHexLog::Flush() {
     m_timer.stop();
     if (!m_edit || !HasPending()) {
         return;
     }
+    m_sinceFlush.start();
     if (m_replace) {
         m_edit->setPlainText(m_logText);
     } else {

@@ -11,6 +11,7 @@
 // refresh (a ~16 ms timer appends the part it lacks, or replaces the text after an emptying),
 // and then puts the caret at the end and scrolls it into view.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -36,6 +37,9 @@ public:
     void Clear();
     // Brings the widget up to date now (the timer does it otherwise).
     void Flush();
+    // Flushes when the last catching up is a refresh period ago: the end of a run of received
+    // bytes catches up without waking the thread again for the timer.
+    void FlushIfDue();
 
     const QString& Text() const { return m_logText; }
     // Displayed lines of the current text at the current width (an empty log shows one).
@@ -57,4 +61,5 @@ private:
     int m_charsPerLine = 1;
     int m_tokensPerLine = 1;
     QTimer m_timer;
+    QElapsedTimer m_sinceFlush;  // started at the last catching up
 };

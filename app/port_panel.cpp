@@ -223,6 +223,8 @@ LRESULT CRavlinDlg::OnSerialRxByte(WPARAM wParam, LPARAM /*lParam = port number*
     AppendLog(byte);
     // The parser assembles frames and hands each complete one to the dispatch: status lines,
     // found devices, answers to address requests, the configuration reply.
+    m_handlingRx = true;
     m_parser.Feed(byte, m_dispatcher);
+    m_handlingRx = false;
     return 0;
 }

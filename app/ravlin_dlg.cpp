@@ -31,6 +31,10 @@ CRavlinDlg::CRavlinDlg()
       }) {
     // Every main dialog starts with the port closed.
     g_portClosed = 1;
+    m_owner.SetRunEndHandler([this] { CatchUpReceivedView(); });
+    m_catchUpTimer.setSingleShot(true);
+    m_catchUpTimer.setInterval(0);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, &CRavlinDlg::CatchUpReceivedView);
 }
 
 CRavlinDlg::~CRavlinDlg() {
@@ -57,6 +61,10 @@ bool CRavlinDlg::OnInitDialog() {
     m_addressCombo = Item<QComboBox>(IDC_ADDRESS);
     m_deviceList = Item<QListWidget>(IDC_DEVICE_LIST);
     m_statusList = Item<QListWidget>(IDC_STATUS_LIST);
+    // Every line is one line of text in the list's font: the lists need not measure each
+    // line to lay themselves out.
+    m_deviceList->setUniformItemSizes(true);
+    m_statusList->setUniformItemSizes(true);
     m_logEdit = Item<QPlainTextEdit>(IDC_LOG);
     m_tab = Item<QtTabControl>(IDC_TAB);
     m_log.Attach(m_logEdit);

@@ -6,8 +6,10 @@
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "app/hex_log.h"
 #include "bus/bus_dispatch.h"
@@ -43,6 +45,10 @@ inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 // Pause between an address write and the search that follows it, so that the engine has taken
 // the first frame before the second replaces it.
 inline constexpr int kAddressWritePauseMs = 300;
+
+// Lines the status list and the device list keep at most; past that the oldest line goes, so a
+// busy bus can't grow memory without bound.
+inline constexpr int kMaxListLines = 10000;
 
 class CRavlinDlg : public CDialog, public CPageHost, public IBusView {
     Q_OBJECT
@@ -134,6 +140,15 @@ private:
     void ClearDeviceList();
     // Waits `ms` while received bytes and timers go on being handled; the user's input waits.
     void PauseHandlingBytes(int ms);
+    // Scrolls the status list now (see ScrollStatusToLastLine).
+    void ScrollStatusNow();
+    // Asks for CatchUpReceivedView at the end of the run, or at the next turn of the event loop
+    // for bytes handed over outside a run.
+    void RequestCatchUp();
+    // After a run of received bytes: brings the log up to date when a refresh is due, does the
+    // scroll the run asked for, once, and shows the
+    // last configuration reply of the run on the TARVO page.
+    void CatchUpReceivedView();
 
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
@@ -154,6 +169,14 @@ private:
     QListWidget* m_deviceList = nullptr;
     QListWidget* m_statusList = nullptr;
     int m_portOpen = 0;  // the monitor thread of the open port was started
+    // While received bytes are handled, scrolling the status list and showing a configuration
+    // reply wait for the end of their run (or the next turn of the event loop): one scroll, and
+    // so one layout of the list, per run instead of two per frame, and one filling of the page
+    // with the reply that stays. Nothing is painted in between, so nothing shows the wait.
+    bool m_handlingRx = false;
+    bool m_scrollPending = false;
+    std::optional<TarvoConfigBlock> m_pendingConfig;
+    QTimer m_catchUpTimer;
     QPlainTextEdit* m_logEdit = nullptr;
     CHexLog m_log;  // m_logText and the log's catching up
     QtTabControl* m_tab = nullptr;

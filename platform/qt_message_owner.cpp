@@ -87,9 +87,15 @@ bool QtMessageOwner::event(QEvent* e) {
 
 void QtMessageOwner::Deliver(const WindowMessage* messages, std::size_t count) {
     // A handler may detach the owner: the messages after it are then dropped.
-    for (std::size_t i = 0; i < count && !m_detached.load(std::memory_order_acquire); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_detached.load(std::memory_order_acquire)) {
+            return;
+        }
         if (m_handler) {
             m_handler(messages[i].message, messages[i].wParam, messages[i].lParam);
         }
+    }
+    if (m_runEnd && !m_detached.load(std::memory_order_acquire)) {
+        m_runEnd();
     }
 }

@@ -4,13 +4,15 @@
 // message of the run, each on its own and in order; sent on the owner's thread they are handled
 // at once. PumpPendingMessages lets the owner's thread, while it waits for another thread,
 // handle what that thread has posted and is blocked on (a run of messages, or a message box
-// that must be shown on the UI thread).
+// that must be shown on the UI thread). After the last message of a run the run-end handler,
+// when set, is called once: the owner brings up to date there what it let wait during the run.
 
 #include <QObject>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <utility>
 
 #include "platform/window_message.h"
 
@@ -20,12 +22,16 @@ class QtMessageOwner : public QObject, public IMessageOwner {
     Q_OBJECT
 public:
     using Handler = std::function<LRESULT(std::uint32_t message, WPARAM wParam, LPARAM lParam)>;
+    using RunEndHandler = std::function<void()>;
 
     // The owner lives on the thread that constructs it (the UI thread) and hands every message
     // to `handler` there.
     explicit QtMessageOwner(Handler handler, QObject* parent = nullptr);
     // Releases every sender still waiting; later sends return at once without being handled.
     ~QtMessageOwner() override;
+
+    // Called on the owner's thread after each run has been handled (not after a dropped one).
+    void SetRunEndHandler(RunEndHandler handler) { m_runEnd = std::move(handler); }
 
     void SendMessages(const WindowMessage* messages, std::size_t count) override;
     void PumpPendingMessages() override;
@@ -41,6 +47,7 @@ private:
     void Deliver(const WindowMessage* messages, std::size_t count);
 
     Handler m_handler;
+    RunEndHandler m_runEnd;
     // Held while a run is posted and while the owner detaches, so that no run is posted after
     // Detach removed the queued ones. Delivery reads m_detached per message without it.
     std::mutex m_mutex;

@@ -2,10 +2,11 @@
 // CSerialPort: the program's only path to the device bus. It owns one serial device, opened
 // exclusively, and one monitor thread that performs every read and every write on it. Every
 // received byte goes to the owner as one WM_SERIAL_RXBYTE (wParam = the byte, lParam = the port
-// number), sent synchronously from the monitor thread; after each wake-up on received data the
-// owner also gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges
-// both directions of the device before every write, and a write is complete once the line has
-// sent it (closing doesn't wait for that).
+// number), sent synchronously from the monitor thread, in runs: what a busy line brings within
+// a few milliseconds goes over in one hand-over; after each run of received data the owner also
+// gets WM_SERIAL_CTS_EVENT. Senders hand their bytes to SendBytes; the monitor purges both
+// directions of the device before every write, and a write is complete once the line has sent
+// it (closing doesn't wait for that).
 //
 // All operations but SendBytes are called on the owner's thread. Failed device calls are reported
 // in an "Application Error" message box, on the thread that made the call.
@@ -69,9 +70,14 @@ private:
     static constexpr std::uint32_t EV_CTS = 0x0008;
     // Received bytes handed to the owner in one synchronous delivery, at most.
     static constexpr std::size_t kMaxDeliveryRun = 4096;
+    // While bytes keep arriving with gaps no longer than kGatherGapMs, the monitor gathers them
+    // into one delivery for up to kGatherMaxMs (see GatherWhileBusy).
+    static constexpr int kGatherGapMs = 2;
+    static constexpr int kGatherMaxMs = 40;
 
     void MonitorThreadProc();
     void DrainReceiveQueue(std::vector<WindowMessage>& run);
+    void GatherWhileBusy(std::vector<WindowMessage>& run);
     void FlushWriteBuffer();
     void SetWriteOpen(bool open);
     void Deliver(std::vector<WindowMessage>& run);
