@@ -81,6 +81,9 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     }
 
     m_portHandle.Purge();
+    if (ISerialTap* tap = Tap()) {
+        tap->OnPortOpened(portNumber);
+    }
     return true;
 }
 
@@ -214,9 +217,15 @@ void CSerialPort::FlushWriteBuffer() {
             return;  // the request is dropped: there is no device to write to
         }
         // Input not yet read and output not yet sent are discarded before every write.
+        if (ISerialTap* tap = Tap()) {
+            TapPurge(*tap);
+        }
         m_portHandle.Purge();
         written = m_portHandle.Write(bytes, count, m_shutdownEvent.get());
         err = errno;
+    }
+    if (ISerialTap* tap = Tap(); tap && written > 0) {
+        tap->OnWritten(bytes, static_cast<std::size_t>(written));
     }
     if (written < 0) {
         if (TtyDevice::IsHangUp(err)) {
@@ -227,6 +236,13 @@ void CSerialPort::FlushWriteBuffer() {
     }
 }
 
+void CSerialPort::TapPurge(ISerialTap& tap) {
+    std::size_t unread = 0;
+    if (m_portHandle.QueuedInput(&unread) && unread > 0) {
+        tap.OnPurged(unread);
+    }
+}
+
 void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
     if (bytes == nullptr || !m_portHandle.IsOpen()) {
         return;
@@ -234,6 +250,9 @@ void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
     std::lock_guard writeLock(m_writeLock);
     if (!m_writeBuffer || !m_writeEvent) {
         return;
+    }
+    if (ISerialTap* tap = Tap(); tap && m_writeEvent->IsSet()) {
+        tap->OnReplaced(m_writeBuffer.get(), std::min(m_writeCount, m_writeBufferSize));
     }
     count = std::min<unsigned>(count, m_writeBufferSize);
     std::memcpy(m_writeBuffer.get(), bytes, count);
