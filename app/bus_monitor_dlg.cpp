@@ -2,8 +2,8 @@
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,10 +47,10 @@ QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent) {
 }
 
 // The commands offered by the command filter, in frame order.
-constexpr int kFilterCommands[] = {kSearchCommand,     kCmdDevice,       kCmdLed1,
-                                   kCmdLed2,           kCmdAutoAssign,   kCmdAddressRequest,
-                                   kCmdAddressAssign,  kCmdReadConfig,   kCmdSerialFormat,
-                                   kCmdKeyMode,        kCmdFunctionCodes, kCmdFound};
+constexpr int kFilterCommands[] = {kSearchCommand,    kCmdDevice,        kCmdLed1,
+                                   kCmdLed2,          kCmdAutoAssign,    kCmdAddressRequest,
+                                   kCmdAddressAssign, kCmdReadConfig,    kCmdSerialFormat,
+                                   kCmdKeyMode,       kCmdFunctionCodes, kCmdFound};
 
 enum class Export { FramesText, FramesCsv, DevicesCsv };
 
@@ -71,8 +71,8 @@ CBusMonitorDlg::CBusMonitorDlg(CTapRecorder& tap, RxParser& parser, QWidget* par
     m_tabs->addTab(MakeFramesPage(), QStringLiteral("帧"));
     m_tabs->addTab(MakeDevicesPage(), QStringLiteral("设备"));
 
-    auto* exportButton = Numbered(new QPushButton(QStringLiteral("导出..."), this),
-                                  IDC_MON_EXPORT, "导出");
+    auto* exportButton =
+        Numbered(new QPushButton(QStringLiteral("导出..."), this), IDC_MON_EXPORT, "导出");
     exportButton->setToolTip(QStringLiteral("导出帧列表或设备表 (Ctrl+S)"));
     connect(exportButton, &QPushButton::clicked, this, &CBusMonitorDlg::OnExport);
     auto* exportKey = new QShortcut(QKeySequence::Save, this);
@@ -98,7 +98,8 @@ QWidget* CBusMonitorDlg::MakeFramesPage() {
     page->setAccessibleName(QStringLiteral("帧"));
 
     m_direction = Numbered(new QComboBox(this), IDC_MON_DIRECTION, "方向");
-    m_direction->addItem(QStringLiteral("全部"), static_cast<int>(CFrameFilterModel::Direction::All));
+    m_direction->addItem(QStringLiteral("全部"),
+                         static_cast<int>(CFrameFilterModel::Direction::All));
     m_direction->addItem(QStringLiteral("发送"),
                          static_cast<int>(CFrameFilterModel::Direction::Sent));
     m_direction->addItem(QStringLiteral("接收"),
@@ -284,7 +285,8 @@ void CBusMonitorDlg::OnClear() {
 }
 
 void CBusMonitorDlg::UpdateStatus() {
-    QString text = QStringLiteral("%1 行，显示 %2 行").arg(m_frames.rowCount()).arg(m_filter.rowCount());
+    QString text =
+        QStringLiteral("%1 行，显示 %2 行").arg(m_frames.rowCount()).arg(m_filter.rowCount());
     if (m_filter.Paused()) {
         text += QStringLiteral("（已暂停）");
     }
@@ -307,14 +309,17 @@ void CBusMonitorDlg::OnExport() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters(filters);
-    dialog.selectFile(QStringLiteral("ravlin-%1.txt")
-                          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    dialog.selectFile(
+        QStringLiteral("ravlin-%1.txt")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     QString path = dialog.selectedFiles().front();
-    const auto kind = static_cast<Export>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
-    const QString suffix = kind == Export::FramesText ? QStringLiteral(".txt") : QStringLiteral(".csv");
+    const auto kind =
+        static_cast<Export>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
+    const QString suffix =
+        kind == Export::FramesText ? QStringLiteral(".txt") : QStringLiteral(".csv");
     if (QFileInfo(path).suffix().isEmpty()) {
         path += suffix;
     }

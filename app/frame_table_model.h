@@ -18,12 +18,14 @@ struct MonitorRow {
     double msSinceOpen = 0;
     qint64 wallMs = 0;  // wall-clock time, ms since the epoch (UTC)
     std::vector<std::uint8_t> bytes;
-    std::string reason;       // Dropped: why, in words
-    std::size_t unread = 0;   // Purged: bytes discarded
-    std::uint64_t serial = 0; // set by the model: 1, 2, … in arrival order
+    std::string reason;        // Dropped: why, in words
+    std::size_t unread = 0;    // Purged: bytes discarded
+    std::uint64_t serial = 0;  // set by the model: 1, 2, … in arrival order
 
     bool IsSent() const { return kind == Kind::Sent || kind == Kind::Replaced; }
-    bool IsFrame() const { return kind == Kind::Sent || kind == Kind::Replaced || kind == Kind::Received; }
+    bool IsFrame() const {
+        return kind == Kind::Sent || kind == Kind::Replaced || kind == Kind::Received;
+    }
 };
 
 // "发送" or "接收".

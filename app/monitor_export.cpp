@@ -11,8 +11,7 @@ namespace {
 // UTF-8 byte order mark: spreadsheet programs then read the Chinese texts right.
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-bool WriteWhole(const QString& path, const std::function<void(QByteArray&)>& fill,
-                QString* error) {
+bool WriteWhole(const QString& path, const std::function<void(QByteArray&)>& fill, QString* error) {
     QByteArray text;
     fill(text);
     QSaveFile file(path);
@@ -61,8 +60,8 @@ bool ExportFramesCsv(const QString& path, const std::deque<MonitorRow>& rows, QS
         [&](QByteArray& out) {
             out += kUtf8Bom;
             AppendLine(out,
-                       {QStringLiteral("时间"), QStringLiteral("自打开(ms)"), QStringLiteral("方向"),
-                        QStringLiteral("字节"), QStringLiteral("说明")},
+                       {QStringLiteral("时间"), QStringLiteral("自打开(ms)"),
+                        QStringLiteral("方向"), QStringLiteral("字节"), QStringLiteral("说明")},
                        QStringLiteral(","));
             for (const MonitorRow& row : rows) {
                 AppendLine(out,

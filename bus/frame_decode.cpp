@@ -254,8 +254,9 @@ std::string CommandName(int command) {
         case kCmdFound:
             return "找到设备 (0xFE)";
         default:
-            return command >= 0 && command <= 0xFF ? "命令 " + Byte(static_cast<std::uint8_t>(command))
-                                                   : std::string("其他");
+            return command >= 0 && command <= 0xFF
+                       ? "命令 " + Byte(static_cast<std::uint8_t>(command))
+                       : std::string("其他");
     }
 }
 
@@ -269,9 +270,8 @@ std::string DecodeFrame(const std::uint8_t* bytes, std::size_t count, FrameDirec
     if (count < kSearchFrameLength) {
         return "帧不完整（" + std::to_string(count) + " 字节）";
     }
-    const std::string head = DeviceTypeName(bytes[kPosType]) + " " +
-                             Address(bytes[kPosSource]) + "→" + Address(bytes[kPosDestination]) +
-                             " ";
+    const std::string head = DeviceTypeName(bytes[kPosType]) + " " + Address(bytes[kPosSource]) +
+                             "→" + Address(bytes[kPosDestination]) + " ";
     if (count == kSearchFrameLength && direction == FrameDirection::Sent) {
         return head + "搜索" + DeviceTypeName(bytes[kPosType]) + "设备";
     }

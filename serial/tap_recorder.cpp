@@ -19,7 +19,9 @@ void CTapRecorder::OnWritten(const std::uint8_t* bytes, std::size_t count) {
 
 void CTapRecorder::OnReplaced(const std::uint8_t* bytes, std::size_t count) {
     if (Recording()) {
-        Add({TapEvent::Kind::Replaced, std::chrono::steady_clock::now(), {bytes, bytes + count},
+        Add({TapEvent::Kind::Replaced,
+             std::chrono::steady_clock::now(),
+             {bytes, bytes + count},
              0});
     }
 }
