@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QUrl>
 
 #include "app/about_dlg.h"
@@ -35,12 +36,14 @@ CRavlinDlg::CRavlinDlg()
     m_catchUpTimer.setSingleShot(true);
     m_catchUpTimer.setInterval(0);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &CRavlinDlg::CatchUpReceivedView);
+    m_port.SetTap(&m_tapRecorder);
 }
 
 CRavlinDlg::~CRavlinDlg() {
     // A dialog that is destroyed without having ended still closes its port first, so that no
     // monitor thread is left waiting on it.
     DestroyWindow();
+    m_port.SetTap(nullptr);
     m_owner.Detach();
 }
 
@@ -92,6 +95,9 @@ bool CRavlinDlg::OnInitDialog() {
         connect(link, &QLabel::linkActivated, this,
                 [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerUrl))); });
     }
+
+    auto* monitorKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    connect(monitorKey, &QShortcut::activated, this, &CRavlinDlg::OpenBusMonitor);
 
     FillPortPanel();
 
@@ -232,6 +238,9 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
     }
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
+    QAction* monitor = menu.addAction(QStringLiteral("总线监视(&M)..."));
+    monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(monitor, &QAction::triggered, this, &CRavlinDlg::OpenBusMonitor);
     // About comes last, after a separator, as at the end of a window menu (the menu hides a
     // separator that would open it).
     menu.addSeparator();
@@ -240,6 +249,15 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
     if (menu.exec(e->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
+}
+
+void CRavlinDlg::OpenBusMonitor() {
+    if (!m_monitorDlg) {
+        m_monitorDlg = std::make_unique<CBusMonitorDlg>(m_tapRecorder, m_parser, this);
+    }
+    m_monitorDlg->show();
+    m_monitorDlg->raise();
+    m_monitorDlg->activateWindow();
 }
 
 int CRavlinDlg::DeviceListCurSel() const {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/bus_monitor_dlg.h"
 #include "app/hex_log.h"
 #include "bus/bus_dispatch.h"
 #include "bus/rx_parser.h"
@@ -25,6 +26,7 @@
 #include "serial/port_enumeration.h"
 #include "serial/port_watcher.h"
 #include "serial/serial_port.h"
+#include "serial/tap_recorder.h"
 
 class QComboBox;
 class QTimer;
@@ -83,6 +85,9 @@ public:
     // The window menu's commands: IDM_ABOUTBOX runs the About box.
     void OnSysCommand(unsigned id);
     void ShowPage(int index);
+    // Shows the bus monitor window (context menu, Ctrl+M), creating it the first time.
+    void OpenBusMonitor();
+    CBusMonitorDlg* BusMonitor() const { return m_monitorDlg.get(); }
 
     // State that the tests and the next steps look at.
     CSerialPort& Port() { return m_port; }
@@ -187,6 +192,10 @@ private:
     // goes before them; OnCancel and OnDestroy stop it before the port closes.
     CKeyConfigWriter m_keyWriter;
     QString m_aboutMenuText;
+    // What the engine reports of its traffic (set as its tap for the dialog's life), and the
+    // bus monitor window that shows it with the parser's view of the received bytes.
+    CTapRecorder m_tapRecorder;
+    std::unique_ptr<CBusMonitorDlg> m_monitorDlg;
     // Last member, so it goes first: it releases a monitor thread still blocked on it.
     QtMessageOwner m_owner;
 };

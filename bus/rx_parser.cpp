@@ -20,7 +20,20 @@ void RxParser::Reset() {
     m_rxState = 1;
 }
 
+void RxParser::FeedObserved(std::uint8_t b, IRxSink& sink) {
+    IRxObserver* observer = m_observer;
+    const int state = m_rxState;
+    const int count = m_rxCount;
+    m_observer = nullptr;
+    Feed(b, sink);
+    m_observer = observer;
+    observer->OnParsed(b, state, count, *this);
+}
+
 void RxParser::Feed(std::uint8_t b, IRxSink& sink) {
+    if (m_observer != nullptr) [[unlikely]] {
+        return FeedObserved(b, sink);
+    }
     switch (m_rxState) {
         case 1:
             if (b == kFrameHead) {

@@ -30,6 +30,18 @@ public:
     virtual void OnLongReply(const TarvoConfigBlock& block) = 0;
 };
 
+class RxParser;
+
+// Watches the parser byte by byte (the bus monitor): called after each byte was handled, with
+// the state and byte count it met the byte in. The parser's buffer then still holds the frame
+// a byte completed, or the partial frame a byte broke.
+class IRxObserver {
+public:
+    virtual ~IRxObserver() = default;
+    virtual void OnParsed(std::uint8_t byte, int stateBefore, int countBefore,
+                          const RxParser& parser) = 0;
+};
+
 class RxParser {
 public:
     static constexpr std::size_t kBufferSize = kFrameBufferSize;
@@ -45,11 +57,17 @@ public:
     int Count() const { return m_rxCount; }
     const std::array<std::uint8_t, kBufferSize>& Buffer() const { return m_rxBuffer; }
 
+    // An observer for every byte from now on; nullptr for none (the parser then costs nothing
+    // more than the check).
+    void SetObserver(IRxObserver* observer) { m_observer = observer; }
+
 private:
+    void FeedObserved(std::uint8_t b, IRxSink& sink);
     void Store(std::uint8_t b);
     void Reset();
 
     std::array<std::uint8_t, kBufferSize> m_rxBuffer{};
     int m_rxState = 1;
     int m_rxCount = 0;
+    IRxObserver* m_observer = nullptr;
 };

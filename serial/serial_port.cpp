@@ -85,6 +85,9 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     }
 
     m_portHandle.Purge();
+    if (ISerialTap* tap = Tap()) {
+        tap->OnPortOpened(portNumber);
+    }
     SetWriteOpen(true);
     return true;
 }
@@ -253,6 +256,9 @@ void CSerialPort::FlushWriteBuffer() {
             return;  // the request is dropped: there is no device to write to
         }
         // Input not yet read and output not yet sent are discarded before every write.
+        if (ISerialTap* tap = Tap()) {
+            TapPurge(*tap);
+        }
         m_portHandle.Purge();
         written = m_portHandle.Write(bytes, count, m_shutdownEvent.get());
         err = errno;
@@ -268,6 +274,9 @@ void CSerialPort::FlushWriteBuffer() {
             m_portHandle.Purge();
         }
     }
+    if (ISerialTap* tap = Tap(); tap && written > 0) {
+        tap->OnWritten(bytes, static_cast<std::size_t>(written));
+    }
     if (written < 0 || drain == TtyDevice::DrainStatus::Failed) {
         const char* operation =
             written < 0 ? "WriteFile()" : "GetOverlappedResults() in WriteFile()";
@@ -276,6 +285,13 @@ void CSerialPort::FlushWriteBuffer() {
         } else {
             ReportCommError(operation, err);
         }
+    }
+}
+
+void CSerialPort::TapPurge(ISerialTap& tap) {
+    std::size_t unread = 0;
+    if (m_portHandle.QueuedInput(&unread) && unread > 0) {
+        tap.OnPurged(unread);
     }
 }
 
@@ -288,6 +304,9 @@ void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
     std::lock_guard writeLock(m_writeLock);
     if (!m_writeOpen || !m_writeBuffer || !m_writeEvent) {
         return;
+    }
+    if (ISerialTap* tap = Tap(); tap && m_writeEvent->IsSet()) {
+        tap->OnReplaced(m_writeBuffer.get(), std::min(m_writeCount, m_writeBufferSize));
     }
     count = std::min<unsigned>(count, m_writeBufferSize);
     std::memcpy(m_writeBuffer.get(), bytes, count);

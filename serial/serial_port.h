@@ -24,6 +24,7 @@
 #include "platform/tty_device.h"
 #include "platform/tty_line_settings.h"
 #include "platform/window_message.h"
+#include "serial/serial_tap.h"
 
 class CSerialPort {
 public:
@@ -64,6 +65,10 @@ public:
     // isn't listed); 0 after an opening that succeeded.
     int LastOpenError() const { return m_lastOpenError; }
 
+    // Reports the traffic to `tap` from now on (nullptr: to nobody); see serial/serial_tap.h.
+    // The tap must outlive the engine or be taken away before it goes.
+    void SetTap(ISerialTap* tap) { m_tap.store(tap, std::memory_order_release); }
+
 private:
     static constexpr std::uint32_t kWriteBufferSize = 512;
     static constexpr std::uint32_t EV_RXCHAR = 0x0001;
@@ -87,6 +92,9 @@ private:
     // Signals the shutdown event and waits until the monitor thread has ended and is joined,
     // pumping the owner's messages meanwhile when pumpOwner is set.
     void StopMonitor(bool pumpOwner);
+    ISerialTap* Tap() const { return m_tap.load(std::memory_order_acquire); }
+    // Tells the tap how many received bytes the purge before a write is about to discard.
+    void TapPurge(ISerialTap& tap);
 
     std::thread m_monitorThread;
     std::mutex m_lock;  // serialises calls on the device
@@ -114,4 +122,5 @@ private:
     std::mutex m_monitorEndMutex;
     std::condition_variable m_monitorEnd;
     bool m_monitorEnded = false;
+    std::atomic<ISerialTap*> m_tap{nullptr};
 };

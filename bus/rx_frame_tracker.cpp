@@ -1,0 +1,100 @@
+#include "bus/rx_frame_tracker.h"
+
+#include <algorithm>
+
+#include "bus/frame_decode.h"
+
+namespace {
+
+// Reasons listed one by one in a run before the rest are only counted.
+constexpr std::size_t kListedReasons = 4;
+
+}  // namespace
+
+void RxFrameTracker::OnParsed(std::uint8_t byte, int stateBefore, int countBefore,
+                              const RxParser& parser) {
+    const auto& buffer = parser.Buffer();
+    const auto held = static_cast<std::size_t>(
+        std::clamp(countBefore, 0, static_cast<int>(RxParser::kBufferSize)));
+    if (stateBefore >= 1 && stateBefore <= 5 && parser.State() == 1) {
+        // The byte broke the frame: the parser let go of the bytes it held and of this one.
+        AddDropped(buffer.data(), held, stateBefore, byte);
+        return;
+    }
+    if (stateBefore == 10 && parser.Count() == 0) {
+        EndRun();
+        RxRecord frame;
+        frame.time = std::chrono::steady_clock::now();
+        const std::size_t length = std::min(held + 1, RxParser::kBufferSize);
+        frame.bytes.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
+        m_records.push_back(std::move(frame));
+    }
+}
+
+void RxFrameTracker::AddDropped(const std::uint8_t* bytes, std::size_t count, int state,
+                                std::uint8_t byte) {
+    if (m_runOpen && m_run.bytes.size() + count + 1 > kMaxRunBytes) {
+        EndRun();
+    }
+    if (!m_runOpen) {
+        m_run = RxRecord{RxRecord::Kind::Dropped, std::chrono::steady_clock::now(), {}, {}};
+        m_runOpen = true;
+        m_runReasons.clear();
+        m_runNotHead = 0;
+    }
+    m_runGrew = true;
+    m_run.bytes.insert(m_run.bytes.end(), bytes, bytes + count);
+    m_run.bytes.push_back(byte);
+    if (state == 1) {
+        ++m_runNotHead;
+        return;
+    }
+    std::string reason = DropReason(state, byte);
+    if (std::find(m_runReasons.begin(), m_runReasons.end(), reason) == m_runReasons.end()) {
+        m_runReasons.push_back(std::move(reason));
+    }
+}
+
+void RxFrameTracker::EndRun() {
+    if (!m_runOpen) {
+        return;
+    }
+    std::string text;
+    std::size_t listed = 0;
+    for (const std::string& reason : m_runReasons) {
+        if (listed == kListedReasons) {
+            text += "；另有 " + std::to_string(m_runReasons.size() - listed) + " 种";
+            break;
+        }
+        text += (listed++ ? "；" : "") + reason;
+    }
+    if (m_runNotHead > 0) {
+        if (text.empty()) {
+            text = DropReason(1, 0);
+        } else {
+            text += "；另 " + std::to_string(m_runNotHead) + " 字节不是帧头";
+        }
+    }
+    m_run.reason = std::move(text);
+    m_records.push_back(std::move(m_run));
+    m_run = RxRecord{};
+    m_runOpen = false;
+    m_runGrew = false;
+}
+
+std::vector<RxRecord> RxFrameTracker::Take() {
+    if (m_runOpen && !m_runGrew) {
+        EndRun();
+    }
+    m_runGrew = false;
+    std::vector<RxRecord> taken;
+    taken.swap(m_records);
+    return taken;
+}
+
+void RxFrameTracker::Clear() {
+    m_records.clear();
+    m_run = RxRecord{};
+    m_runOpen = false;
+    m_runGrew = false;
+}

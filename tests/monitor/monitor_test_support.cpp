@@ -1,0 +1,88 @@
+#include "monitor_test_support.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+
+#include "app/bus_monitor_dlg.h"
+#include "app/ravlin_dlg.h"
+#include "widget_driving.h"
+
+namespace monitor_test {
+
+CBusMonitorDlg* OpenWithShortcut(CRavlinDlg& dlg) {
+    dlg.activateWindow();
+    QTest::keyClick(&dlg, Qt::Key_M, Qt::ControlModifier);
+    test_support::WaitFor([&] { return dlg.BusMonitor() && dlg.BusMonitor()->isVisible(); });
+    return dlg.BusMonitor();
+}
+
+CBusMonitorDlg* OpenWithMenu(CRavlinDlg& dlg) {
+    bool chosen = false;
+    // The menu runs its own loop: choose the entry once it is up.
+    std::function<void()> choose = [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            QTimer::singleShot(20, choose);
+            return;
+        }
+        chosen = true;
+        QTest::keyClick(menu, Qt::Key_M);
+    };
+    QTimer::singleShot(0, choose);
+    // What the menu key or a right click gives the dialog.
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(10, 10),
+                            dlg.mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(&dlg, &event);
+    test_support::WaitFor(
+        [&] { return chosen && dlg.BusMonitor() && dlg.BusMonitor()->isVisible(); });
+    return dlg.BusMonitor();
+}
+
+QStringList ShownRows(CBusMonitorDlg& monitor) {
+    monitor.Flush();
+    QStringList rows;
+    const QAbstractItemModel* model = monitor.FrameView()->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        rows << QStringList{model->index(r, 1).data().toString(),
+                            model->index(r, 2).data().toString(),
+                            model->index(r, 3).data().toString()}
+                    .join('|');
+    }
+    return rows;
+}
+
+QStringList ShownRowsWith(CBusMonitorDlg& monitor, const QString& text) {
+    QStringList rows = ShownRows(monitor);
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(),
+                       [&](const QString& row) { return !row.section('|', 2).contains(text); }),
+        rows.end());
+    return rows;
+}
+
+void ExportBy(CBusMonitorDlg& monitor, int filter, const QString& path) {
+    bool done = false;
+    std::function<void()> answer = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(20, answer);
+            return;
+        }
+        dialog->selectNameFilter(dialog->nameFilters().value(filter));
+        dialog->selectFile(path);
+        done = true;
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+    QTimer::singleShot(0, answer);
+    test_support::Click(MonitorControl(&monitor, IDC_MON_EXPORT));
+    test_support::WaitFor([&] { return done; });
+}
+
+}  // namespace monitor_test
