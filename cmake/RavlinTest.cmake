@@ -22,7 +22,11 @@ function(ravlin_add_test name)
     file(CHMOD ${port_dir} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
     set(env "RAVLIN_PORT_DIR=${port_dir}")
     if(T_GUI)
-        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+        # Qt keeps file-dialog history in the user's settings; each test program gets its own,
+        # so no test reads or leaves behind another's (or the user's) last folder.
+        set(config_dir ${CMAKE_BINARY_DIR}/test-config/${name})
+        file(MAKE_DIRECTORY ${config_dir})
+        list(APPEND env "QT_QPA_PLATFORM=offscreen" "XDG_CONFIG_HOME=${config_dir}")
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()

@@ -133,13 +133,22 @@ TEST_F(MonitorEngineTest, FiltersAndPauseChooseTheRowsShownWhileTheModelKeepsAll
 
 TEST_F(MonitorEngineTest, AFailedExportIsShownInABoxAndLeavesNoFile) {
     Feed({0xFA, 0x09, 0x00, 0x05, 0xFE, 0x00, 0x54, 0xA0, 0x00, 0x01});
-    // Nothing can be created in /proc, whoever runs the test.
-    ExportBy(*m_monitor, 0, QStringLiteral("/proc/ravlin-monitor-export.txt"));
+    // A plain file where the folder should be: nothing can be created below it, whoever runs
+    // the test (root included).
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString notAFolder = folder.filePath(QStringLiteral("plain"));
+    {
+        QFile plain(notAFolder);
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    }
+    const QString target = notAFolder + QStringLiteral("/export.txt");
+    ExportBy(*m_monitor, 0, target);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].caption, "Ravlin");
-    EXPECT_NE(m_boxes.Boxes()[0].text.find("导出失败：/proc/ravlin-monitor-export.txt"),
+    EXPECT_NE(m_boxes.Boxes()[0].text.find(("导出失败：" + target).toStdString()),
               std::string::npos);
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/ravlin-monitor-export.txt")));
+    EXPECT_FALSE(QFile::exists(target));
 }
 
 TEST_F(MonitorEngineTest, AClosedMonitorRecordsNothingAndCostsTheParserNothing) {
