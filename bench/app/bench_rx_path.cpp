@@ -112,6 +112,10 @@ Result Run(const char* name, const std::vector<Unit>& units, bool autoAssign) {
     BenchDlg dlg;
     dlg.Create();
     dlg.show();
+    // RAVLIN_BENCH_MONITOR=1: the bus monitor window is open and records every frame.
+    if (qEnvironmentVariableIntValue("RAVLIN_BENCH_MONITOR") != 0) {
+        dlg.OpenBusMonitor();
+    }
     QCoreApplication::processEvents();
     if (autoAssign) {
         dlg.Command(IDC_AUTO_ASSIGN);
