@@ -35,13 +35,10 @@ class BusyBusTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_pty = std::make_unique<PseudoTerminal>();
-        m_pty->Publish(kPortName);
-        m_dlg = ShowMainDialog();
+        m_dlg = ShowDialogOnBus(*m_pty, kPortName);
         ASSERT_NE(m_dlg, nullptr);
-        ASSERT_TRUE(OpenPort(*m_dlg, QString::fromUtf8(kPortName)));
         m_devices = DeviceList(*m_dlg);
         m_status = StatusList(*m_dlg);
-        ASSERT_TRUE(SyncWithMonitor(*m_dlg, *m_pty));
     }
     void TearDown() override { m_dlg.reset(); }
 

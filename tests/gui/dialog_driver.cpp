@@ -44,6 +44,15 @@ bool SyncWithMonitor(CRavlinDlg& dlg, PseudoTerminal& bus) {
     return true;
 }
 
+std::unique_ptr<CRavlinDlg> ShowDialogOnBus(PseudoTerminal& bus, const char* portName) {
+    bus.Publish(portName);
+    std::unique_ptr<CRavlinDlg> dlg = ShowMainDialog();
+    if (!dlg || !OpenPort(*dlg, QString::fromUtf8(portName)) || !SyncWithMonitor(*dlg, bus)) {
+        return nullptr;
+    }
+    return dlg;
+}
+
 QWidget* MainControl(const CRavlinDlg& dlg, int id) {
     return FindControl(&dlg, id);
 }

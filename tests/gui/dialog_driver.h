@@ -28,6 +28,11 @@ std::unique_ptr<CRavlinDlg> ShowMainDialog();
 // none got through.
 bool SyncWithMonitor(CRavlinDlg& dlg, PseudoTerminal& bus);
 
+// Publishes `bus` as `portName`, shows a new main dialog, opens that port with the default line
+// settings and syncs with the monitor: the dialog as an installer has it once the port is open.
+// nullptr when any step fails.
+std::unique_ptr<CRavlinDlg> ShowDialogOnBus(PseudoTerminal& bus, const char* portName);
+
 // A control of the main dialog by number.
 QWidget* MainControl(const CRavlinDlg& dlg, int id);
 QListWidget* DeviceList(const CRavlinDlg& dlg);

@@ -32,11 +32,8 @@ class MonitorEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_pty = std::make_unique<PseudoTerminal>();
-        m_pty->Publish(kPortName);
-        m_dlg = ShowMainDialog();
+        m_dlg = ShowDialogOnBus(*m_pty, kPortName);
         ASSERT_NE(m_dlg, nullptr);
-        ASSERT_TRUE(OpenPort(*m_dlg, QString::fromUtf8(kPortName)));
-        ASSERT_TRUE(SyncWithMonitor(*m_dlg, *m_pty));
         m_monitor = OpenWithShortcut(*m_dlg);
         ASSERT_NE(m_monitor, nullptr);
         Click(MonitorControl(m_monitor, IDC_MON_CLEAR));
