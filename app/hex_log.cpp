@@ -32,6 +32,9 @@ void CHexLog::Attach(QPlainTextEdit* edit) {
     font.setPointSize(std::max(1, m_edit->font().pointSize()));
     font.setFixedPitch(true);
     font.setStyleHint(QFont::Monospace);
+    // Hex digits and blanks need no shaping (no ligatures, no kerning at a fixed pitch); laying
+    // out the log's paragraph without it costs a fraction.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     m_edit->setFont(font);
     m_edit->document()->setUndoRedoEnabled(false);
     m_edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
