@@ -32,6 +32,9 @@ void CHexLog::Attach(QPlainTextEdit* edit) {
     font.setPointSize(std::max(1, m_edit->font().pointSize()));
     font.setFixedPitch(true);
     font.setStyleHint(QFont::Monospace);
+    // Hex digits and blanks need no shaping (no ligatures, no kerning at a fixed pitch); laying
+    // out the log's paragraph without it costs a fraction.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     m_edit->setFont(font);
     m_edit->document()->setUndoRedoEnabled(false);
     m_edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -81,15 +84,20 @@ void CHexLog::Flush() {
     m_sinceFlush.start();
     if (m_replace) {
         m_edit->setPlainText(m_logText);
-    } else {
-        QTextCursor cursor(m_edit->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(m_logText.sliced(m_shown));
+        m_shown = m_logText.size();
     }
+    // The move to the end and the insertion happen in one edit block: the paragraph is laid
+    // out once, when the block ends, and the cursor doesn't work out its x position (which
+    // shapes the last line again) at each step; it does so if it ever moves up or down.
+    QTextCursor end(m_edit->document());
+    end.beginEditBlock();
+    end.movePosition(QTextCursor::End);
+    if (m_shown < m_logText.size()) {
+        end.insertText(m_logText.sliced(m_shown));
+    }
+    end.endEditBlock();
     m_shown = m_logText.size();
     m_replace = false;
-    QTextCursor end = m_edit->textCursor();
-    end.movePosition(QTextCursor::End);
     m_edit->setTextCursor(end);
     m_edit->ensureCursorVisible();
 }

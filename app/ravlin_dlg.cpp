@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -66,8 +67,14 @@ bool CRavlinDlg::OnInitDialog() {
     m_statusList = Item<QListWidget>(IDC_STATUS_LIST);
     // Every line is one line of text in the list's font: the lists need not measure each
     // line to lay themselves out.
-    m_deviceList->setUniformItemSizes(true);
-    m_statusList->setUniformItemSizes(true);
+    // Their texts (addresses, Chinese status texts) need no shaping either: each line is laid
+    // out at a fraction of the cost, and drawn the same.
+    for (QListWidget* list : {m_deviceList, m_statusList}) {
+        list->setUniformItemSizes(true);
+        QFont font = list->font();
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        list->setFont(font);
+    }
     m_logEdit = Item<QPlainTextEdit>(IDC_LOG);
     m_tab = Item<QtTabControl>(IDC_TAB);
     m_log.Attach(m_logEdit);
