@@ -117,6 +117,11 @@ std::string ConfigBlock(const std::uint8_t* f) {
 std::string Command(const std::uint8_t* f, std::size_t count, FrameDirection direction) {
     const bool sent = direction == FrameDirection::Sent;
     const std::uint8_t command = f[kPosCommand];
+    // OSKAN feedback repeats its command in byte 5; its "off" code 0x03 is also the LED1 test.
+    if (f[kPosType] == kTypeOskan && (command == 0x02 || command == 0x03) &&
+        f[kPosData] == command) {
+        return command == 0x02 ? "反馈 开" : "反馈 关";
+    }
     switch (command) {
         case kCmdDevice:
             if (f[kPosType] == kTypeMirell && f[6] == 0x45 && f[9] == 0x55) {
@@ -175,10 +180,6 @@ std::string Command(const std::uint8_t* f, std::size_t count, FrameDirection dir
         case kCmdFound:
             return "找到设备，" + State(f);
         default:
-            if (f[kPosType] == kTypeOskan && (command == 0x02 || command == 0x03) &&
-                f[5] == command) {
-                return command == 0x02 ? "反馈 开" : "反馈 关";
-            }
             return "命令 " + Byte(command) + "，数据 " + FormatHex(f + kPosData, 5);
     }
 }
