@@ -166,7 +166,6 @@ void CRavlinDlg::OnTabSelChange() {
         ShowDlgItem(IDC_WRITE_ADDRESS, true);
         EnableDlgItem(IDOK, false);
     }
-    StartPortWatch();
     ClearDeviceList();
     RefreshDeviceSelection();
 }

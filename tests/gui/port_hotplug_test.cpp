@@ -9,11 +9,13 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "gui_test_support.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/published_ports.h"
@@ -109,6 +111,19 @@ TEST_F(PortHotplugTest, APortPluggedInAfterAStartWithoutPortsMakesTheOpenButtonU
     EXPECT_EQ(g_portClosed, 0);
     Click(OpenClose());
     EXPECT_EQ(m_boxes.Boxes().size(), 1u) << "no box but the one at start";
+}
+
+// One watch serves the dialog's life: changing tabs starts no second one (each would add its
+// own timer and system watches), and the list still follows the system afterwards.
+TEST_F(PortHotplugTest, TabChangesKeepTheOneWatch) {
+    Show(false);
+    const auto timers = m_dlg->findChildren<QTimer*>().size();
+    for (int i = 0; i < 6; ++i) {
+        gui_test::ClickTab(*m_dlg, i % 3);
+    }
+    EXPECT_EQ(m_dlg->findChildren<QTimer*>().size(), timers);
+    auto pty = Publish("bus-a");
+    EXPECT_TRUE(Shows({"bus-a"})) << Names().join(',').toStdString();
 }
 
 TEST_F(PortHotplugTest, RefreshesKeepTheSelectionNumbersAndTheOpenPort) {
