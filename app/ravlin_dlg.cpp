@@ -65,10 +65,9 @@ bool CRavlinDlg::OnInitDialog() {
     m_addressCombo = Item<QComboBox>(IDC_ADDRESS);
     m_deviceList = Item<QListWidget>(IDC_DEVICE_LIST);
     m_statusList = Item<QListWidget>(IDC_STATUS_LIST);
-    // Every line is one line of text in the list's font: the lists need not measure each
-    // line to lay themselves out.
-    // Their texts (addresses, Chinese status texts) need no shaping either: each line is laid
-    // out at a fraction of the cost, and drawn the same.
+    // Every line is one line of text in the list's font, so the lists need not measure each line
+    // to lay themselves out; and their texts (addresses, Chinese status texts) need no shaping,
+    // so each line is laid out at a fraction of the cost and drawn the same.
     for (QListWidget* list : {m_deviceList, m_statusList}) {
         list->setUniformItemSizes(true);
         QFont font = list->font();

@@ -29,7 +29,6 @@
 #include "serial/tap_recorder.h"
 
 class QComboBox;
-class QTimer;
 class QListWidget;
 class QPlainTextEdit;
 class QtTabControl;
@@ -151,8 +150,8 @@ private:
     // for bytes handed over outside a run.
     void RequestCatchUp();
     // After a run of received bytes: brings the log up to date when a refresh is due, does the
-    // scroll the run asked for, once, and shows the
-    // last configuration reply of the run on the TARVO page.
+    // scroll the run asked for, once, and shows the run's last configuration reply on the TARVO
+    // page.
     void CatchUpReceivedView();
 
     QIcon m_hIcon;

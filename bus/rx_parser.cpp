@@ -20,20 +20,21 @@ void RxParser::Reset() {
     m_rxState = 1;
 }
 
-void RxParser::FeedObserved(std::uint8_t b, IRxSink& sink) {
-    IRxObserver* observer = m_observer;
+void RxParser::Feed(std::uint8_t b, IRxSink& sink) {
+    if (m_observer == nullptr) [[likely]] {
+        Step(b, sink);
+        return;
+    }
     const int state = m_rxState;
     const int count = m_rxCount;
-    m_observer = nullptr;
-    Feed(b, sink);
-    m_observer = observer;
-    observer->OnParsed(b, state, count, *this);
+    Step(b, sink);
+    // Read again: what the byte set off may have ended the watching.
+    if (m_observer != nullptr) {
+        m_observer->OnParsed(b, state, count, *this);
+    }
 }
 
-void RxParser::Feed(std::uint8_t b, IRxSink& sink) {
-    if (m_observer != nullptr) [[unlikely]] {
-        return FeedObserved(b, sink);
-    }
+void RxParser::Step(std::uint8_t b, IRxSink& sink) {
     switch (m_rxState) {
         case 1:
             if (b == kFrameHead) {

@@ -62,7 +62,8 @@ public:
     void SetObserver(IRxObserver* observer) { m_observer = observer; }
 
 private:
-    void FeedObserved(std::uint8_t b, IRxSink& sink);
+    // One byte through the state table.
+    void Step(std::uint8_t b, IRxSink& sink);
     void Store(std::uint8_t b);
     void Reset();
 
