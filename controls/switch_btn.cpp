@@ -179,6 +179,10 @@ QString CSwitchBtn::SpokenName() const {
     if (!accessibleName().isEmpty() && accessibleName() != m_autoName) {
         return accessibleName();
     }
+    return CaptionName();
+}
+
+QString CSwitchBtn::CaptionName() const {
     return m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
 }
 
@@ -202,7 +206,7 @@ void CSwitchBtn::UpdateAccessibleText() {
     // unless the owner named the switch itself (which function or channel it drives). The
     // switch's accessibility interface reads the fields directly, so a reader is current even
     // before the first paint.
-    const QString name = m_firstText.trimmed() + QLatin1Char('/') + m_secondText.trimmed();
+    const QString name = CaptionName();
     if (accessibleName() != name &&
         (accessibleName().isEmpty() || accessibleName() == m_autoName)) {
         setAccessibleName(name);

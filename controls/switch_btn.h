@@ -129,6 +129,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The name made from the captions ("UP/DOWN").
+    QString CaptionName() const;
     void ReleaseAt(QPoint pos);
     void MoveKnob(bool toFirst);
     void OnButtonToggled(bool checked);

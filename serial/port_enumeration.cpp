@@ -94,6 +94,13 @@ std::uint32_t TakeNumber(std::set<std::uint32_t>& taken, std::uint32_t wanted) {
     return wanted;
 }
 
+// The order the list is shown in: ascending port number.
+void SortByNumber(std::vector<SerialPortEntry>& ports) {
+    std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return a.number < b.number;
+    });
+}
+
 // The first line of a sysfs attribute, without control characters and cut to a sane length:
 // the strings come from the device and may hold anything.
 std::string ReadAttribute(const fs::path& file) {
@@ -213,9 +220,7 @@ bool ListPorts(const std::string& sysClassTty, const std::string& devDir,
         }
     }
 
-    std::sort(ports->begin(), ports->end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
-        return a.number < b.number;
-    });
+    SortByNumber(*ports);
     return true;
 }
 
@@ -254,9 +259,7 @@ bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortE
         } else {
             listed.push_back(*pin);
         }
-        std::sort(
-            listed.begin(), listed.end(),
-            [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.number < b.number; });
+        SortByNumber(listed);
     }
     *ports = std::move(listed);
     return true;

@@ -7,15 +7,11 @@
 //     shows.
 // Prints figures only; it never fails on speed.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,36 +19,22 @@
 #include "platform/pseudo_terminal.h"
 #include "platform/tty_device.h"
 #include "serial/serial_port.h"
+#include "tests/serial/serial_test_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-unsigned Publish(PseudoTerminal& pty, CSerialPort& port, const std::string& name) {
-    pty.Publish(name);
-    port.EnumeratePorts();
-    for (std::size_t i = 0; i < port.m_portNames.size(); ++i) {
-        if (port.m_portNames[i] == name) {
-            return port.m_portNumbers[i];
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main() {
-    if (const char* dir = std::getenv("RAVLIN_PORT_DIR"); dir == nullptr || *dir == '\0') {
-        const std::string folder = "/tmp/ravlin-bench-drain-" + std::to_string(::getpid());
-        ::setenv("RAVLIN_PORT_DIR", folder.c_str(), 1);
-    }
     std::atomic<std::size_t> unsent{0};
     SetOutputQueueProbe([&](int) { return unsent.load(); });
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
     PseudoTerminal pty;
     CSerialPort port;
-    const unsigned number = Publish(pty, port, "bench-drain");
+    const unsigned number = serial_test::PublishAndList(pty, port, "bench-drain");
     if (number == 0) {
         std::fprintf(stderr, "the pseudo-terminal is not listed\n");
         return 1;

@@ -10,14 +10,13 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <map>
-#include <memory>
 #include <set>
 
 #include "app/ravlin_dlg.h"
 #include "controls/switch_btn.h"
 #include "dialog_driver.h"
 #include "gui_test_support.h"
-#include "platform/pseudo_terminal.h"
+#include "main_dialog_fixture.h"
 #include "res/resource.h"
 
 using namespace gui_test;
@@ -52,15 +51,8 @@ void CollectControls(QAccessibleInterface* face, std::vector<Found>& out) {
     }
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public MainDialogFixture {
 protected:
-    void SetUp() override {
-        m_pty = std::make_unique<PseudoTerminal>();
-        m_pty->Publish("bus-a");
-        m_dlg = ShowMainDialog();
-        ASSERT_NE(m_dlg, nullptr);
-    }
-
     // Two found devices, the first selected, so that the page's controls are enabled.
     void SelectDevice() {
         QListWidget* list = DeviceList(*m_dlg);
@@ -76,10 +68,6 @@ protected:
         CollectControls(QAccessible::queryAccessibleInterface(m_dlg.get()), found);
         return found;
     }
-
-    MessageBoxRecorder m_boxes;
-    std::unique_ptr<PseudoTerminal> m_pty;
-    std::unique_ptr<CRavlinDlg> m_dlg;
 };
 
 TEST_F(AccessibilityTest, EveryEnabledControlOnEveryPageHasANameARoleAndNoTwin) {

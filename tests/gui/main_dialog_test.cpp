@@ -15,6 +15,7 @@
 #include "app/ravlin_dlg.h"
 #include "dialog_driver.h"
 #include "gui_test_support.h"
+#include "main_dialog_fixture.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/qt_tab_control.h"
 #include "res/resource.h"
@@ -23,16 +24,8 @@ using namespace gui_test;
 
 namespace {
 
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public MainDialogFixture {
 protected:
-    void SetUp() override {
-        m_pty = std::make_unique<PseudoTerminal>();
-        m_pty->Publish("bus-a");
-        m_dlg = ShowMainDialog();
-        ASSERT_NE(m_dlg, nullptr);
-    }
-    void TearDown() override { m_dlg.reset(); }
-
     QWidget* C(int id) const { return FindControl(m_dlg.get(), id); }
     template <class T>
     T* C(int id) const {
@@ -47,10 +40,6 @@ protected:
         list->addItem(QStringLiteral("5"));
         list->addItem(QStringLiteral("7"));
     }
-
-    MessageBoxRecorder m_boxes;
-    std::unique_ptr<PseudoTerminal> m_pty;
-    std::unique_ptr<CRavlinDlg> m_dlg;
 };
 
 TEST_F(MainDialogTest, StartsWithTheControlsTextsAndStatesOfTheTemplate) {

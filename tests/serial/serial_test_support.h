@@ -1,7 +1,7 @@
 #pragma once
-// Helpers shared by the serial tests: a watchdog against hangs, recorders for the owner's
-// messages and for message boxes, and a published pseudo-terminal with the number the engine
-// lists it under.
+// Helpers shared by the serial tests and benchmarks: a watchdog against hangs, recorders for the
+// owner's messages and for message boxes, and a published pseudo-terminal with the number the
+// engine lists it under. No test framework in here, so a benchmark can use it too.
 
 #include <sys/ioctl.h>
 #include <unistd.h>
