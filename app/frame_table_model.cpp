@@ -68,24 +68,14 @@ QVariant CFrameTableModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const MonitorRow& row = Row(index.row());
-    if (role == Qt::DisplayRole) {
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        // The tip shows the full time and repeats the long columns; the direction has none.
+        const bool tip = role == Qt::ToolTipRole;
         switch (index.column()) {
             case kTime:
-                return RowTime(row);
+                return tip ? RowIsoTime(row) : RowTime(row);
             case kDirection:
-                return RowDirection(row);
-            case kBytes:
-                return RowHex(row);
-            case kDecode:
-                return RowDecode(row);
-            default:
-                return {};
-        }
-    }
-    if (role == Qt::ToolTipRole) {
-        switch (index.column()) {
-            case kTime:
-                return RowIsoTime(row);
+                return tip ? QVariant() : RowDirection(row);
             case kBytes:
                 return RowHex(row);
             case kDecode:
