@@ -1,7 +1,7 @@
 #include "app/frame_table_model.h"
 
-#include <algorithm>
-#include <iterator>
+#include <QDateTime>
+#include <utility>
 
 #include "bus/frame_decode.h"
 

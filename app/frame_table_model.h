@@ -5,7 +5,6 @@
 // Decodes are made when a row is shown or exported, not when it arrives.
 
 #include <QAbstractTableModel>
-#include <QDateTime>
 #include <QSortFilterProxyModel>
 #include <cstdint>
 #include <deque>
