@@ -141,18 +141,24 @@ void CFrameTableModel::Clear() {
 }
 
 void CFrameFilterModel::SetDirection(Direction direction) {
-    m_direction = direction;
-    Refilter();
+    if (m_direction != direction) {
+        m_direction = direction;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetAddress(int address) {
-    m_address = address;
-    Refilter();
+    if (m_address != address) {
+        m_address = address;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetCommand(int command) {
-    m_command = command;
-    Refilter();
+    if (m_command != command) {
+        m_command = command;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetPaused(bool paused) {

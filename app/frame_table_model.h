@@ -76,6 +76,7 @@ public:
 
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
+    // A setter that changes nothing filters nothing again.
     void SetDirection(Direction direction);
     void SetAddress(int address);
     void SetCommand(int command);
