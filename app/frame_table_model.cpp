@@ -1,7 +1,7 @@
 #include "app/frame_table_model.h"
 
-#include <algorithm>
-#include <iterator>
+#include <QDateTime>
+#include <utility>
 
 #include "bus/frame_decode.h"
 
@@ -68,24 +68,14 @@ QVariant CFrameTableModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const MonitorRow& row = Row(index.row());
-    if (role == Qt::DisplayRole) {
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        // The tip shows the full time and repeats the long columns; the direction has none.
+        const bool tip = role == Qt::ToolTipRole;
         switch (index.column()) {
             case kTime:
-                return RowTime(row);
+                return tip ? RowIsoTime(row) : RowTime(row);
             case kDirection:
-                return RowDirection(row);
-            case kBytes:
-                return RowHex(row);
-            case kDecode:
-                return RowDecode(row);
-            default:
-                return {};
-        }
-    }
-    if (role == Qt::ToolTipRole) {
-        switch (index.column()) {
-            case kTime:
-                return RowIsoTime(row);
+                return tip ? QVariant() : RowDirection(row);
             case kBytes:
                 return RowHex(row);
             case kDecode:
@@ -151,18 +141,24 @@ void CFrameTableModel::Clear() {
 }
 
 void CFrameFilterModel::SetDirection(Direction direction) {
-    m_direction = direction;
-    Refilter();
+    if (m_direction != direction) {
+        m_direction = direction;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetAddress(int address) {
-    m_address = address;
-    Refilter();
+    if (m_address != address) {
+        m_address = address;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetCommand(int command) {
-    m_command = command;
-    Refilter();
+    if (m_command != command) {
+        m_command = command;
+        Refilter();
+    }
 }
 
 void CFrameFilterModel::SetPaused(bool paused) {

@@ -5,7 +5,6 @@
 // Decodes are made when a row is shown or exported, not when it arrives.
 
 #include <QAbstractTableModel>
-#include <QDateTime>
 #include <QSortFilterProxyModel>
 #include <cstdint>
 #include <deque>
@@ -77,6 +76,7 @@ public:
 
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
+    // A setter that changes nothing filters nothing again.
     void SetDirection(Direction direction);
     void SetAddress(int address);
     void SetCommand(int command);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "bus/commands.h"
 #include "bus/frame.h"
@@ -53,8 +52,7 @@ std::string LedState(std::uint8_t state) {
 }
 
 std::string Codes(const std::uint8_t* codes, std::size_t count) {
-    return count == 0 ? std::string("无")
-                      : FormatCodes(std::vector<std::uint8_t>(codes, codes + count));
+    return count == 0 ? std::string("无") : FormatHex(codes, count);
 }
 
 std::string MirellCommand(const std::uint8_t* f) {
