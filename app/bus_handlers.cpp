@@ -1,7 +1,7 @@
-// CRavlinDlg: the bus side of the main dialog. What the dispatch of received frames shows
-// (status list, device list) and hands to the pages; the outgoing frame's hand-over; and the
-// handlers of the bus buttons and the device list: search, automatic assignment, address
-// write, configuration read, selection, and the key-configuration write of button 1.
+// CRavlinDlg: the bus side of the main dialog. What the session shows of received frames
+// (status list, device list) and hands to the pages; and the handlers of the bus buttons and
+// the device list: search, automatic assignment, address write, configuration read, selection,
+// and the key-configuration write of button 1, each handed to the session.
 
 #include <QComboBox>
 #include <QEvent>
@@ -9,17 +9,11 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <algorithm>
 
 #include "app/ravlin_dlg.h"
-#include "bus/commands.h"
 #include "bus/frame.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
-
-int CRavlinDlg::CurrentTab() const {
-    return m_tab ? m_tab->GetCurSel() : -1;
-}
 
 void CRavlinDlg::AddStatusLine(const char* utf8) {
     if (m_statusList->count() >= kMaxListLines) {
@@ -106,16 +100,8 @@ void CRavlinDlg::LoadTarvoConfig(const TarvoConfigBlock& block) {
     RequestCatchUp();
 }
 
-void CRavlinDlg::SendTxFrame(unsigned count) {
-    m_txFrame.WithLock([&](TxFrame::Bytes& bytes) {
-        m_port.SendBytes(bytes.data(), std::min<unsigned>(count, TxFrame::kSize));
-    });
-}
-
 void CRavlinDlg::SendSearchFrame() {
-    BuildAndSend([&](TxFrame::Bytes& bytes) {
-        return BuildSearchFrame(bytes, TypeCodeForTab(CurrentTab()));
-    });
+    m_session.SendSearch();
 }
 
 void CRavlinDlg::ClearDeviceList() {
@@ -149,11 +135,7 @@ void CRavlinDlg::OnSearch() {
 }
 
 void CRavlinDlg::OnAutoAssign() {
-    AddStatusLine("当前状态:设备自动分配地址模式");
-    ScrollStatusToLastLine();
-    const auto first = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
-    BuildAndSend([](TxFrame::Bytes& bytes) { return BuildAutoAssignFrame(bytes); });
-    m_dispatcher.StartAutoAssign(first);
+    m_session.StartAutoAssign(static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt()));
 }
 
 void CRavlinDlg::OnWriteAddress() {
@@ -164,24 +146,11 @@ void CRavlinDlg::OnWriteAddress() {
     }
     const std::uint8_t device = *selected;
     const auto newAddress = static_cast<std::uint8_t>(m_addressCombo->currentData().toUInt());
-    switch (CurrentTab()) {
-        case kTabMirell:
-            // The device names itself by the state bytes of its search reply; a device that
-            // has no record here gets no frame.
-            if (const auto* state = m_mirellPage.GetDeviceState(device)) {
-                BuildAndSend([&](TxFrame::Bytes& bytes) {
-                    return BuildMirellAddressWrite(bytes, device, newAddress, *state);
-                });
-            }
-            break;
-        case kTabOskan:
-            BuildAndSend([&](TxFrame::Bytes& bytes) {
-                return BuildOskanAddressWrite(bytes, device, newAddress);
-            });
-            break;
-        default:
-            break;
-    }
+    // The device names itself by the state bytes of its search reply; a device that has no
+    // record here gets no frame.
+    m_session.SendAddressWrite(
+        device, newAddress,
+        CurrentTab() == kTabMirell ? m_mirellPage.GetDeviceState(device) : nullptr);
     PauseHandlingBytes(kAddressWritePauseMs);
     ClearDeviceList();
     SendSearchFrame();
@@ -189,7 +158,7 @@ void CRavlinDlg::OnWriteAddress() {
 
 void CRavlinDlg::OnReadDeviceConfig() {
     if (const std::optional<std::uint8_t> device = SelectedDeviceAddress()) {
-        BuildAndSend([&](TxFrame::Bytes& bytes) { return BuildReadConfigFrame(bytes, *device); });
+        m_session.SendReadConfig(*device);
     }
 }
 
@@ -203,22 +172,9 @@ void CRavlinDlg::OnDeviceListKillFocus() {
 
 void CRavlinDlg::RefreshDeviceSelection() {
     const int sel = DeviceListCurSel();
-    if (sel < 0) {
-        m_mirellPage.EnableControls(false);
-        m_oskanPage.EnableControls(false);
-        return;
-    }
-    const bool addressed = DeviceListItemData(sel) != 0;
-    switch (CurrentTab()) {
-        case kTabMirell:
-            m_mirellPage.EnableControls(addressed);
-            break;
-        case kTabOskan:
-            m_oskanPage.EnableControls(addressed);
-            break;
-        default:
-            break;
-    }
+    m_session.SelectionChanged(sel < 0 ? std::nullopt
+                                       : std::optional<bool>(DeviceListItemData(sel) != 0));
+    ApplyControlStates();
 }
 
 bool CRavlinDlg::eventFilter(QObject* watched, QEvent* e) {

@@ -98,7 +98,7 @@ void CRavlinDlg::RefreshPortList() {
         current.push_back(
             {m_port.m_portNames[i], m_port.m_portNumbers[i], m_port.m_portPaths[i], {}});
     }
-    const bool open = g_portClosed == 0;
+    const bool open = m_session.IsOpen();
     const int selectedIndex = m_portCombo->currentIndex();
     const auto selected = SelectedData<std::uint32_t>(m_portCombo);
     std::vector<SerialPortEntry> ports;
@@ -137,9 +137,8 @@ void CRavlinDlg::RefreshPortList() {
     const int stillThere = selectedIndex >= 0 ? IndexOfPort(m_portCombo, selected) : -1;
     m_portCombo->setCurrentIndex(stillThere >= 0 ? stillThere
                                                  : (m_portCombo->count() > 0 ? 0 : -1));
-    if (!open) {
-        EnableDlgItem(IDC_OPEN_CLOSE, m_portCombo->count() > 0);
-    }
+    m_session.PortListChanged(static_cast<std::size_t>(m_portCombo->count()));
+    ApplyControlStates();
 }
 
 void CRavlinDlg::FillPortPanel() {
@@ -167,39 +166,25 @@ void CRavlinDlg::OnOpenClosePort() {
     const auto stopBits = SelectedData<std::uint8_t>(m_stopBitsCombo);
     const auto parity = SelectedData<char>(m_parityCombo);
 
-    if (g_portClosed) {
-        if (!m_port.OpenPort(&m_owner, portNumber, baud, parity, dataBits, stopBits)) {
+    if (!m_session.IsOpen()) {
+        const PortLineSettings line{baud, dataBits, stopBits, parity};
+        if (m_session.Open(&m_owner, portNumber, line) == BusSession::OpenResult::Failed) {
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
             return;
         }
-        m_portOpen = m_port.StartMonitor() ? 1 : 0;
         ClearDeviceList();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
     } else {
-        m_port.ClosePort();
-        m_portOpen = 0;
+        m_session.Close();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
     }
-    g_portClosed = g_portClosed ? 0 : 1;
-    const bool open = g_portClosed == 0;
-    for (const int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PARITY}) {
-        EnableDlgItem(id, !open);
+    ApplyControlStates();
+    if (CurrentTab() == kTabTarvo) {
+        m_tarvoPage.update();  // the LED buttons changed: the whole page is drawn again
     }
-
-    const int tab = m_tab->GetCurSel();
-    if (tab == 0) {
-        m_tarvoPage.EnableDlgItem(IDC_LED1, open);
-        m_tarvoPage.EnableDlgItem(IDC_LED2, open);
-        m_tarvoPage.update();
-    }
-    EnableDlgItem(IDC_AUTO_ASSIGN, open);
-    EnableDlgItem(IDC_SEARCH, open);
-    EnableDlgItem(IDOK, tab == 0 && open);
-    EnableDlgItem(IDC_WRITE_ADDRESS, open);
-
-    if (!open) {
+    if (!m_session.IsOpen()) {
         // A port that went away while it was open leaves the list now that it is closed.
         RefreshPortList();
     }
@@ -224,7 +209,7 @@ LRESULT CRavlinDlg::OnSerialRxByte(WPARAM wParam, LPARAM /*lParam = port number*
     // The parser assembles frames and hands each complete one to the dispatch: status lines,
     // found devices, answers to address requests, the configuration reply.
     m_handlingRx = true;
-    m_parser.Feed(byte, m_dispatcher);
+    m_session.HandleReceivedByte(byte);
     m_handlingRx = false;
     return 0;
 }

@@ -23,16 +23,12 @@
 #include "res/resource.h"
 #include "res/string_table.h"
 
-int g_portClosed = 1;
-
 CRavlinDlg::CRavlinDlg()
     : CDialog(IDD_RAVLIN_DIALOG),
       m_hIcon(QApplication::windowIcon()),
       m_owner([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
           return OnMessage(message, wParam, lParam);
       }) {
-    // Every main dialog starts with the port closed.
-    g_portClosed = 1;
     m_owner.SetRunEndHandler([this] { CatchUpReceivedView(); });
     m_catchUpTimer.setSingleShot(true);
     m_catchUpTimer.setInterval(0);
@@ -107,15 +103,14 @@ bool CRavlinDlg::OnInitDialog() {
 
     FillPortPanel();
 
-    if (EnumeratePorts()) {
+    const bool portsFound = EnumeratePorts();
+    if (portsFound) {
         FillPortList();
     } else {
         ShowMessageBox("没有发现串口!", kAppName, MB_OK | MB_ICONWARNING);
-        EnableDlgItem(IDC_OPEN_CLOSE, false);
-        EnableDlgItem(IDC_SEARCH, false);
-        EnableDlgItem(IDC_WRITE_ADDRESS, false);
-        EnableDlgItem(IDOK, false);
     }
+    m_session.StartControls(portsFound);
+    ApplyControlStates();
     StartPortWatch();
 
     m_tab->InsertItem(0, QStringLiteral("TARVO"));
@@ -129,6 +124,7 @@ bool CRavlinDlg::OnInitDialog() {
     m_mirellPage.setAccessibleName(QStringLiteral("MIRELL"));
     m_oskanPage.setAccessibleName(QStringLiteral("OSKAN"));
     m_tab->SetCurSel(0);
+    m_session.SetCurrentTab(m_tab->GetCurSel());
 
     ShowPage(m_tab->GetCurSel());
     RefreshDeviceSelection();
@@ -153,20 +149,36 @@ void CRavlinDlg::OnTabSelChange() {
     if (tab >= 0) {
         ShowPage(tab);
     }
-    if (tab == 0) {
-        m_txFrame.WithLock([](TxFrame::Bytes& bytes) { bytes[1] = 9; });
-        ShowDlgItem(IDC_AUTO_ASSIGN, true);
-        ShowDlgItem(IDC_WRITE_ADDRESS, false);
-        EnableDlgItem(IDOK, true);
-    } else if (tab == 1 || tab == 2) {
-        const std::uint8_t type = tab == 1 ? 8 : 6;
-        m_txFrame.WithLock([type](TxFrame::Bytes& bytes) { bytes[1] = type; });
-        ShowDlgItem(IDC_AUTO_ASSIGN, false);
-        ShowDlgItem(IDC_WRITE_ADDRESS, true);
-        EnableDlgItem(IDOK, false);
-    }
+    // The outgoing frame takes the tab's type code; the address buttons and "写入" follow.
+    m_session.ChangeTab(tab);
+    ApplyControlStates();
     ClearDeviceList();
     RefreshDeviceSelection();
+}
+
+void CRavlinDlg::ApplyControlStates() {
+    const ControlStates& s = m_session.Controls();
+    EnableDlgItem(IDC_OPEN_CLOSE, s.openCloseEnabled);
+    for (const int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PARITY}) {
+        EnableDlgItem(id, s.lineSettingsEnabled);
+    }
+    EnableDlgItem(IDC_SEARCH, s.searchEnabled);
+    EnableDlgItem(IDC_AUTO_ASSIGN, s.autoAssignEnabled);
+    ShowDlgItem(IDC_AUTO_ASSIGN, s.autoAssignShown);
+    EnableDlgItem(IDC_WRITE_ADDRESS, s.writeAddressEnabled);
+    ShowDlgItem(IDC_WRITE_ADDRESS, s.writeAddressShown);
+    EnableDlgItem(IDOK, s.writeKeyConfigEnabled);
+    // The pages follow once they exist (the port list is read before they are created).
+    if (m_tarvoPage.IsCreated()) {
+        m_tarvoPage.EnableDlgItem(IDC_LED1, s.tarvoLedsEnabled);
+        m_tarvoPage.EnableDlgItem(IDC_LED2, s.tarvoLedsEnabled);
+    }
+    if (m_mirellPage.IsCreated()) {
+        m_mirellPage.EnableControls(s.mirellControlsEnabled);
+    }
+    if (m_oskanPage.IsCreated()) {
+        m_oskanPage.EnableControls(s.oskanControlsEnabled);
+    }
 }
 
 void CRavlinDlg::OnCommand(int id) {
@@ -200,9 +212,7 @@ void CRavlinDlg::OnCommand(int id) {
 void CRavlinDlg::OnCancel() {
     // A "写入" sequence still running sends nothing more.
     m_keyWriter.Stop();
-    if (m_portOpen) {
-        m_port.ClosePort();
-    }
+    m_session.CloseForShutdown();
     EndDialog(IDCANCEL);
 }
 
@@ -210,9 +220,7 @@ void CRavlinDlg::OnDestroy() {
     CDialog::OnDestroy();
     m_keyWriter.Stop();
     // After OnCancel this is a second close, which finds the port closed.
-    if (m_portOpen) {
-        m_port.ClosePort();
-    }
+    m_session.CloseForShutdown();
     for (CDialog* page : {static_cast<CDialog*>(&m_tarvoPage), static_cast<CDialog*>(&m_mirellPage),
                           static_cast<CDialog*>(&m_oskanPage)}) {
         if (page->IsCreated()) {
@@ -258,7 +266,7 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
 
 void CRavlinDlg::OpenBusMonitor() {
     if (!m_monitorDlg) {
-        m_monitorDlg = std::make_unique<CBusMonitorDlg>(m_tapRecorder, m_parser, this);
+        m_monitorDlg = std::make_unique<CBusMonitorDlg>(m_tapRecorder, m_session.Parser(), this);
     }
     m_monitorDlg->show();
     m_monitorDlg->raise();

@@ -1,7 +1,10 @@
 #pragma once
-// CRavlinDlg: the main dialog. It owns the serial engine, the outgoing frame, the port panel,
-// the address group, the device and status lists, the received-bytes log and the tab control
-// with the three device pages, and receives the engine's messages.
+// CRavlinDlg: the main dialog. It shows the bus session (session/bus_session.h: the serial
+// engine, the outgoing frame, the parser and its dispatch, the open state, the current device
+// type and the enabling of the controls) in the port panel, the address group, the device and
+// status lists, the received-bytes log and the tab control with the three device pages, and
+// receives the engine's messages. Its handlers read the widgets, hand the action to the session
+// and show what the session decides.
 
 #include <QIcon>
 #include <QSocketNotifier>
@@ -13,7 +16,6 @@
 
 #include "app/bus_monitor_dlg.h"
 #include "app/hex_log.h"
-#include "bus/bus_dispatch.h"
 #include "bus/rx_parser.h"
 #include "bus/tx_frame.h"
 #include "pages/key_config_write.h"
@@ -27,14 +29,12 @@
 #include "serial/port_watcher.h"
 #include "serial/serial_port.h"
 #include "serial/tap_recorder.h"
+#include "session/bus_session.h"
 
 class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 class QtTabControl;
-
-// 1 while the local port is closed, 0 while it is open.
-extern int g_portClosed;
 
 // The application's name: the caption of its message boxes.
 // The maker behind the link control, and where it leads.
@@ -43,15 +43,11 @@ inline constexpr char kMakerUrl[] = "https://example.org/quillmere/ravlin";
 // Command of the About entry of the window menu.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 
-// Pause between an address write and the search that follows it, so that the engine has taken
-// the first frame before the second replaces it.
-inline constexpr int kAddressWritePauseMs = 300;
-
 // Lines the status list and the device list keep at most; past that the oldest line goes, so a
 // busy bus can't grow memory without bound.
 inline constexpr int kMaxListLines = 10000;
 
-class CRavlinDlg : public CDialog, public CPageHost, public IBusView {
+class CRavlinDlg : public CDialog, public CPageHost, public ISessionView {
     Q_OBJECT
 public:
     CRavlinDlg();
@@ -60,15 +56,15 @@ public:
     // What the pages use.
     int DeviceListCurSel() const override;
     std::uint32_t DeviceListItemData(int index) const override;
-    TxFrame& TxFrameBytes() override { return m_txFrame; }
+    TxFrame& TxFrameBytes() override { return m_session.Frame(); }
     // Hands the first `count` bytes of the outgoing frame to the engine, under the frame's lock.
-    // Also what the dispatch of received frames sends with.
-    void SendTxFrame(unsigned count) override;
+    void SendTxFrame(unsigned count) override { m_session.SendTxFrame(count); }
     // FA tt 00 00 with the type code of the current tab.
     void SendSearchFrame();
 
-    // What the dispatch of received frames shows and hands on (bus/bus_dispatch.h).
-    int CurrentTab() const override;
+    // The current tab, as the session knows it.
+    int CurrentTab() const { return m_session.CurrentTab(); }
+    // What the session shows and hands on of the received frames.
     void AddStatusLine(const char* utf8) override;
     void ScrollStatusToLastLine() override;
     void AddDeviceToList(std::uint8_t address) override;
@@ -88,16 +84,17 @@ public:
     void OpenBusMonitor();
     CBusMonitorDlg* BusMonitor() const { return m_monitorDlg.get(); }
 
-    // State that the tests and the next steps look at.
+    // State that the tests look at.
+    BusSession& Session() { return m_session; }
     CSerialPort& Port() { return m_port; }
-    bool PortOpen() const { return m_portOpen != 0; }
+    bool PortOpen() const { return m_session.MonitorStarted(); }
     CHexLog& Log() { return m_log; }
     QtTabControl* TabControl() const { return m_tab; }
     CTarvoDlg& TarvoPage() { return m_tarvoPage; }
     CMirellDlg& MirellPage() { return m_mirellPage; }
     COskanDlg& OskanPage() { return m_oskanPage; }
-    const RxParser& Parser() const { return m_parser; }
-    std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
+    const RxParser& Parser() const { return m_session.Parser(); }
+    std::uint8_t NextAddress() const { return m_session.NextAddress(); }
     CKeyConfigWriter& KeyConfigWriter() { return m_keyWriter; }
 
 protected:
@@ -114,7 +111,9 @@ protected:
     // Where the port list is read from again when ports come and go.
     virtual PortSources PortListSources() const;
 
-    CSerialPort m_port;
+    // First, so that the engine outlives every part of the window that sends through it.
+    BusSession m_session{*this};
+    CSerialPort& m_port = m_session.Port();
 
 private:
     // Port panel.
@@ -130,6 +129,8 @@ private:
     void OnClearLog();
 
     void OnTabSelChange();
+    // Shows the session's enabled and shown states on every control that follows them.
+    void ApplyControlStates();
 
     // Bus buttons and the device list (bus_handlers.cpp).
     void OnWriteKeyConfig();
@@ -164,15 +165,9 @@ private:
     QComboBox* m_dataBitsCombo = nullptr;
     QComboBox* m_stopBitsCombo = nullptr;
     QComboBox* m_parityCombo = nullptr;
-    TxFrame m_txFrame;  // starts FA 09 01 00
-    // The receive parser (buffer and state) and the dispatch of its complete frames, which
-    // holds the automatic-assignment counter m_nextAddress; OnSerialRxByte feeds them.
-    RxParser m_parser;
-    BusDispatcher m_dispatcher{*this, m_txFrame};
     QComboBox* m_addressCombo = nullptr;
     QListWidget* m_deviceList = nullptr;
     QListWidget* m_statusList = nullptr;
-    int m_portOpen = 0;  // the monitor thread of the open port was started
     // While received bytes are handled, scrolling the status list and showing a configuration
     // reply wait for the end of their run (or the next turn of the event loop): one scroll, and
     // so one layout of the list, per run instead of two per frame, and one filling of the page

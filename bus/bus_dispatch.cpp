@@ -23,6 +23,7 @@ void BusDispatcher::DispatchFrame(const std::uint8_t* frame) {
             m_nextAddress == kPcAddress ? kFirstDeviceAddress : m_nextAddress;
         m_txFrame.WithLock(
             [&](TxFrame::Bytes& b) { m_view.SendTxFrame(BuildAddressAnswer(b, frame, address)); });
+        m_lastHandedOut = address;
         m_nextAddress =
             address == 0xFF ? kFirstDeviceAddress : static_cast<std::uint8_t>(address + 1);
         return;

@@ -39,9 +39,12 @@ public:
     // request; after 255 comes 1, and 0 (the PC's address) is never handed out.
     void StartAutoAssign(std::uint8_t first) { m_nextAddress = first; }
     std::uint8_t NextAddress() const { return m_nextAddress; }
+    // The address the last 0x22 answer handed out; 0 before the first.
+    std::uint8_t LastAddressHandedOut() const { return m_lastHandedOut; }
 
 private:
     IBusView& m_view;
     TxFrame& m_txFrame;
     std::uint8_t m_nextAddress = 0;
+    std::uint8_t m_lastHandedOut = 0;
 };
