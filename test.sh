@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through ctest: the full build, then
-# the Qt-free layers under ThreadSanitizer and under AddressSanitizer + UBSan, then the fuzz
-# targets over their stored corpus; the Debian package is built and checked after the full
-# build. Exits non-zero on the first failure.
+# Installs what is missing, checks which folders include which (before anything is built),
+# builds, and runs every test through ctest: the full build, then the Qt-free layers under
+# ThreadSanitizer and under AddressSanitizer + UBSan, then the fuzz targets over their stored
+# corpus; the Debian package is built and checked after the full build. Exits non-zero on the
+# first failure.
 set -euo pipefail
 RAVLIN_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$RAVLIN_ROOT/scripts/common.sh"
@@ -34,6 +35,9 @@ run_ctest() {
         exit "$rc"
     fi
 }
+
+echo "== layering"
+"$RAVLIN_ROOT/scripts/check_layering.sh" "$RAVLIN_ROOT"
 
 echo "== build"
 ravlin_build build -DRAVLIN_WERROR=ON

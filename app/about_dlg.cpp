@@ -1,5 +1,6 @@
 #include "app/about_dlg.h"
 
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg() : CDialog(FindDialogTemplate(IDD_ABOUTBOX)) {}

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/ravlin_dlg.h"
+#include "pages/line_settings_combos.h"
 #include "platform/message_box.h"
 #include "platform/published_ports.h"
 #include "platform/qt_tab_control.h"

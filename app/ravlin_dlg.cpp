@@ -20,11 +20,12 @@
 #include "app/single_selection_list.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 
 CRavlinDlg::CRavlinDlg()
-    : CDialog(IDD_RAVLIN_DIALOG),
+    : CDialog(FindDialogTemplate(IDD_RAVLIN_DIALOG)),
       m_hIcon(QApplication::windowIcon()),
       m_owner([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
           return OnMessage(message, wParam, lParam);

@@ -6,7 +6,7 @@
 #include "bus/commands.h"
 #include "bus/frame.h"
 #include "bus/tarvo_config.h"
-#include "res/line_settings.h"
+#include "bus/line_settings.h"
 
 namespace {
 

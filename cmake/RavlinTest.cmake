@@ -31,14 +31,21 @@ function(ravlin_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
-# ravlin_add_areas(): adds every sub-folder of the current folder that has a CMakeLists.txt;
-# each holds the programs of one area. An area that needs Qt returns early when RAVLIN_WITH_QT
-# is off (the sanitizer builds), so it is left out there.
+# ravlin_add_areas(AREA...): adds the named sub-folders of the current folder; each holds the
+# programs of one area. An area that needs Qt returns early when RAVLIN_WITH_QT is off (the
+# sanitizer builds), so it is left out there. A sub-folder with a CMakeLists.txt that is not
+# named stops the configuration, so that no area's tests are silently left out.
 function(ravlin_add_areas)
-    file(GLOB areas LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    foreach(area ${areas})
-        if(IS_DIRECTORY ${area} AND EXISTS ${area}/CMakeLists.txt)
-            add_subdirectory(${area})
+    foreach(area ${ARGN})
+        add_subdirectory(${area})
+    endforeach()
+    file(GLOB entries RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+    foreach(entry ${entries})
+        get_filename_component(area ${entry} DIRECTORY)
+        if(NOT area IN_LIST ARGN)
+            file(RELATIVE_PATH here ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+            message(FATAL_ERROR "${here}/${area} has a CMakeLists.txt but is not listed in "
+                                "ravlin_add_areas() of ${here}/CMakeLists.txt")
         endif()
     endforeach()
 endfunction()

@@ -2,6 +2,7 @@
 
 #include "bus/commands.h"
 #include "pages/page_host.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
 namespace {
@@ -30,7 +31,7 @@ QRect PlaceholderRect(const CDialog& page, int id) {
 
 }  // namespace
 
-CMirellDlg::CMirellDlg() : CDialog(IDD_MIRELL) {}
+CMirellDlg::CMirellDlg() : CDialog(FindDialogTemplate(IDD_MIRELL)) {}
 
 bool CMirellDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -4,9 +4,10 @@
 
 #include "bus/commands.h"
 #include "pages/page_host.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
-COskanDlg::COskanDlg() : CDialog(IDD_OSKAN) {}
+COskanDlg::COskanDlg() : CDialog(FindDialogTemplate(IDD_OSKAN)) {}
 
 bool COskanDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -10,8 +10,10 @@
 
 #include "bus/commands.h"
 #include "bus/frame.h"
+#include "pages/line_settings_combos.h"
 #include "pages/page_host.h"
 #include "platform/message_box.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
 int g_led1Step = 0;
@@ -58,7 +60,7 @@ int FindStringPrefix(const QComboBox* combo, int start, const QString& prefix) {
 
 }  // namespace
 
-CTarvoDlg::CTarvoDlg() : CDialog(IDD_TARVO) {}
+CTarvoDlg::CTarvoDlg() : CDialog(FindDialogTemplate(IDD_TARVO)) {}
 
 bool CTarvoDlg::OnInitDialog() {
     CDialog::OnInitDialog();

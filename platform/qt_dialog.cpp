@@ -11,7 +11,6 @@
 #include <QPushButton>
 
 #include "platform/qt_dialog_builder.h"
-#include "res/line_settings.h"
 
 int AddComboString(QComboBox* combo, const QString& text, const QVariant& data) {
     int index = combo->count();
@@ -26,31 +25,7 @@ int AddComboString(QComboBox* combo, const QString& text, const QVariant& data) 
     return index;
 }
 
-void FillLineSettingsCombos(QComboBox* baud, QComboBox* dataBits, QComboBox* stopBits,
-                            QComboBox* parity, LineSettingsData data) {
-    const bool engine = data == LineSettingsData::EngineValues;
-    for (std::size_t i = 0; i < kDataBits.size(); ++i) {
-        AddComboString(dataBits, QString::number(kDataBits[i]),
-                       engine ? unsigned{kDataBits[i]} : static_cast<unsigned>(i));
-    }
-    for (std::size_t i = 0; i < kStopBitsTexts.size(); ++i) {
-        AddComboString(stopBits, QString::fromUtf8(kStopBitsTexts[i]), static_cast<unsigned>(i));
-    }
-    for (std::size_t i = 0; i < kParityTexts.size(); ++i) {
-        const unsigned letter = static_cast<unsigned char>(kParityLetters[i]);
-        AddComboString(parity, QString::fromUtf8(kParityTexts[i]),
-                       engine ? letter : static_cast<unsigned>(i));
-    }
-    for (const std::uint32_t rate : kBaudRates) {
-        AddComboString(baud, QString::number(rate), rate);
-    }
-    dataBits->setCurrentIndex(0);
-    stopBits->setCurrentIndex(0);
-    parity->setCurrentIndex(0);
-    baud->setCurrentIndex(kDefaultBaudIndex);
-}
-
-CDialog::CDialog(int templateId) : m_template(FindDialogTemplate(templateId)) {}
+CDialog::CDialog(const DialogTemplate* t) : m_template(t) {}
 
 CDialog::~CDialog() = default;
 

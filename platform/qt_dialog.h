@@ -1,5 +1,5 @@
 #pragma once
-// A dialog built from a template of res/: the controls are created by Create (or DoModal),
+// A dialog built from a dialog template: the controls are created by Create (or DoModal),
 // then OnInitDialog runs. Button clicks arrive as commands (OnCommand with the control number);
 // the Escape key and the window's close command are the cancel command (IDCANCEL), the Enter
 // key the command of the default button (IDOK when there is none). Child templates become
@@ -10,7 +10,7 @@
 #include <QVariant>
 #include <map>
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 
 class QComboBox;
 
@@ -18,20 +18,12 @@ class QComboBox;
 // case-insensitive order. Returns the entry's index.
 int AddComboString(QComboBox* combo, const QString& text, const QVariant& data);
 
-// What the entries of the line-settings combo boxes carry as item data. Indices: every entry
-// its index in its list. EngineValues: what the serial engine takes, i.e. the number of data
-// bits, the parity letter and the stop-bits index. Baud-rate entries carry the rate either way.
-enum class LineSettingsData { Indices, EngineValues };
-
-// Fills the four line-settings combo boxes from the tables of res/line_settings.h, in list
-// order, and selects 9600 8-N-1.
-void FillLineSettingsCombos(QComboBox* baud, QComboBox* dataBits, QComboBox* stopBits,
-                            QComboBox* parity, LineSettingsData data);
-
 class CDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CDialog(int templateId);
+    // `t` is the template to build (the application's resources look it up by number); with
+    // nullptr, Create fails.
+    explicit CDialog(const DialogTemplate* t);
     ~CDialog() override;
 
     // Builds the controls and runs OnInitDialog; a child dialog becomes a child of `parent`.

@@ -1,5 +1,5 @@
 #pragma once
-// The one builder that turns a dialog template of res/ into widgets. Rectangles are converted
+// The one builder that turns a dialog template into widgets. Rectangles are converted
 // from dialog units with the dialog font's metrics: a horizontal unit is a quarter of the
 // font's average character width, a vertical unit an eighth of its height. Every numbered
 // control carries its number in the dynamic property "controlId" and has an accessible name.
@@ -8,7 +8,7 @@
 #include <QRect>
 #include <map>
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 // About box 100: the application icon, the name and version, one more line, and "确定".
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The table of all dialog templates, looked up by number.
 
-#include "res/dialog_template.h"
+#include "res/dialog_templates.h"
 
 extern const DialogTemplate kAboutTemplate;
 extern const DialogTemplate kMainDialogTemplate;

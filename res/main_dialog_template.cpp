@@ -2,7 +2,7 @@
 // beside it, the status list and the received-bytes log top right, the device tab control
 // below them, and the maker link with "写入"/"退出" along the bottom.
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 #include "res/resource.h"
 
 namespace {

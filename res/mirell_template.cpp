@@ -1,7 +1,7 @@
 // MIRELL page 130: SCREEN, LIFTER, PROJECTOR and SEQ.SW from left to right. The hidden
 // "Static" items mark where the page puts its switches.
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 #include "res/resource.h"
 
 namespace {

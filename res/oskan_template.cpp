@@ -1,7 +1,7 @@
 // OSKAN page 131: the frame of the eight channel switches and the feedback check box. The
 // hidden "Static" gives the size of one switch and where the row starts.
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 #include "res/resource.h"
 
 namespace {

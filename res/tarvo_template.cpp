@@ -1,6 +1,6 @@
 // TARVO page 129: key definition, the device's serial format and the LED tests.
 
-#include "res/dialog_template.h"
+#include "platform/dialog_template.h"
 #include "res/resource.h"
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "gui_test_support.h"
 #include "platform/qt_dialog.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
 using namespace gui_test;
@@ -111,7 +112,7 @@ TEST(DialogBuilder, DialogUnitsFollowTheFontAndTheShellFontHasChineseGlyphs) {
 
 TEST(DialogBuilder, FramesDrawnOverAControlDoNotTakeItsClicks) {
     // In the MIRELL template the outer frame comes after the buttons it surrounds.
-    CDialog page(IDD_MIRELL);
+    CDialog page(FindDialogTemplate(IDD_MIRELL));
     page.Create();
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));

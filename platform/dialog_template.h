@@ -1,7 +1,8 @@
 #pragma once
-// Dialog templates as data: each item has a control number, a kind, a text, a rectangle in
-// dialog units and a style. One builder (platform/qt_dialog_builder.h) turns a template into
-// widgets; nothing else reads these tables.
+// The schema of dialog templates as data: each item has a control number, a kind, a text, a
+// rectangle in dialog units and a style. The tables themselves live with the application's
+// resources, which hand them to CDialog; one builder (platform/qt_dialog_builder.h) turns a
+// template into widgets, and nothing else reads them.
 
 #include <cstdint>
 #include <span>
@@ -79,6 +80,3 @@ struct DialogTemplate {
         return nullptr;
     }
 };
-
-// The template with this number, or nullptr.
-const DialogTemplate* FindDialogTemplate(int id);

@@ -1,6 +1,7 @@
 #pragma once
-// The line-settings tables shared by the local serial-port panel and the TARVO page's device
-// serial format: each entry is a combo text and the item data stored with it, in list order.
+// The line-settings tables: the indices a TARVO device's serial format carries (configuration
+// block, command 0x25) point into them, and the local serial-port panel and the TARVO page
+// list them in this order (each entry a combo text and the item data stored with it).
 
 #include <array>
 #include <cstdint>
