@@ -5,8 +5,8 @@
 
 #include "bus/commands.h"
 #include "bus/frame.h"
-#include "bus/tarvo_config.h"
 #include "bus/line_settings.h"
+#include "bus/tarvo_config.h"
 
 namespace {
 
