@@ -3,4 +3,4 @@
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(FindDialogTemplate(IDD_ABOUTBOX)) {}
+CAboutDlg::CAboutDlg() : CDialog(FindApplicationTemplate(IDD_ABOUTBOX)) {}

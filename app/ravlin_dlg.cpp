@@ -25,7 +25,7 @@
 #include "res/string_table.h"
 
 CRavlinDlg::CRavlinDlg()
-    : CDialog(FindDialogTemplate(IDD_RAVLIN_DIALOG)),
+    : CDialog(FindApplicationTemplate(IDD_RAVLIN_DIALOG)),
       m_hIcon(QApplication::windowIcon()),
       m_owner([this](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
           return OnMessage(message, wParam, lParam);

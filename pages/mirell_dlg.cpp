@@ -31,7 +31,7 @@ QRect PlaceholderRect(const CDialog& page, int id) {
 
 }  // namespace
 
-CMirellDlg::CMirellDlg() : CDialog(FindDialogTemplate(IDD_MIRELL)) {}
+CMirellDlg::CMirellDlg() : CDialog(FindApplicationTemplate(IDD_MIRELL)) {}
 
 bool CMirellDlg::OnInitDialog() {
     CDialog::OnInitDialog();

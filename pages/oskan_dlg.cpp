@@ -7,7 +7,7 @@
 #include "res/dialog_templates.h"
 #include "res/resource.h"
 
-COskanDlg::COskanDlg() : CDialog(FindDialogTemplate(IDD_OSKAN)) {}
+COskanDlg::COskanDlg() : CDialog(FindApplicationTemplate(IDD_OSKAN)) {}
 
 bool COskanDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -60,7 +60,7 @@ int FindStringPrefix(const QComboBox* combo, int start, const QString& prefix) {
 
 }  // namespace
 
-CTarvoDlg::CTarvoDlg() : CDialog(FindDialogTemplate(IDD_TARVO)) {}
+CTarvoDlg::CTarvoDlg() : CDialog(FindApplicationTemplate(IDD_TARVO)) {}
 
 bool CTarvoDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -80,3 +80,10 @@ struct DialogTemplate {
         return nullptr;
     }
 };
+
+// Where templates are found by their number. The application's resources register their table
+// before main runs (res/dialog_templates.cpp); without it nothing is found.
+using DialogTemplateLookup = const DialogTemplate* (*)(int id);
+void SetDialogTemplateLookup(DialogTemplateLookup lookup);
+// The registered template with this number, or nullptr.
+const DialogTemplate* FindDialogTemplate(int id);

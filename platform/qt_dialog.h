@@ -24,6 +24,8 @@ public:
     // `t` is the template to build (the application's resources look it up by number); with
     // nullptr, Create fails.
     explicit CDialog(const DialogTemplate* t);
+    // The template registered under this number (platform/dialog_template.h).
+    explicit CDialog(int templateId) : CDialog(FindDialogTemplate(templateId)) {}
     ~CDialog() override;
 
     // Builds the controls and runs OnInitDialog; a child dialog becomes a child of `parent`.

@@ -11,7 +11,6 @@
 
 #include "gui_test_support.h"
 #include "platform/qt_dialog.h"
-#include "res/dialog_templates.h"
 #include "res/resource.h"
 
 using namespace gui_test;
@@ -112,7 +111,7 @@ TEST(DialogBuilder, DialogUnitsFollowTheFontAndTheShellFontHasChineseGlyphs) {
 
 TEST(DialogBuilder, FramesDrawnOverAControlDoNotTakeItsClicks) {
     // In the MIRELL template the outer frame comes after the buttons it surrounds.
-    CDialog page(FindDialogTemplate(IDD_MIRELL));
+    CDialog page(IDD_MIRELL);
     page.Create();
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
