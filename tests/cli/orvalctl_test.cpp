@@ -2,21 +2,19 @@
 // a pseudo-terminal published in the test's own folder of ports. What the tool printed and its
 // exit status are checked against what the simulated devices really did.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <regex>
-#include <sstream>
 
 #include "bus/commands.h"
 #include "platform/tty_device.h"
 #include "sim/frame_trace.h"
 #include "sim/orval_simulator.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -38,49 +36,7 @@ std::vector<SimDeviceSpec> MixedBus() {
             {SimModel::Mirell, 3, kMirellB}};
 }
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs orvalctl with `args`, its output into files (no pipe can fill up and stall it).
-Result RunTool(const std::vector<std::string>& args) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("orvalctl-test-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const fs::path out = dir / "out";
-    const fs::path err = dir / "err";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(ORVALCTL_PATH));
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(ORVALCTL_PATH, argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
-}
+using Result = ToolResult;
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -135,7 +91,7 @@ protected:
             std::find(args.begin(), args.end(), "--port") == args.end()) {
             args.insert(args.begin() + 1, {"--port", kPortName});
         }
-        return RunTool(args);
+        return RunOrvalctl(args);
     }
 
     std::unique_ptr<OrvalSimulator> m_sim;
@@ -252,7 +208,7 @@ TEST_F(OrvalctlTest, KeyConfigurationIsWrittenConfirmedAndReadBack) {
         EXPECT_EQ(c.parityIndex, 2);
     }
 
-    RunTool({"auto-assign", "--port", kPortName, "--type", "tarvo", "--from", "5"});
+    RunOrvalctl({"auto-assign", "--port", kPortName, "--type", "tarvo", "--from", "5"});
     const Result r = Tool({"read-config", "--address", "6", "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -332,7 +288,7 @@ TEST_F(OrvalctlTest, BadArgumentsAreExitTwoWithAUsageLine) {
         EXPECT_TRUE(Has(r.err, "Usage: orvalctl")) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
-    const Result help = RunTool({"auto-assign", "--help"});
+    const Result help = RunOrvalctl({"auto-assign", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Has(help.out, "Usage: orvalctl auto-assign")) << help.out;
     // Nothing of the above touched the bus.
