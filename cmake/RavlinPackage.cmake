@@ -22,7 +22,7 @@ endif()
 
 # Manual pages go in compressed, as Debian keeps them.
 find_program(RAVLIN_GZIP gzip REQUIRED)
-set(man_pages orval-sim.1)
+set(man_pages orval-sim.1 orvalctl.1)
 if(RAVLIN_WITH_QT)
     list(APPEND man_pages ravlin.1)
 endif()

@@ -22,11 +22,13 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends lacks the
 expected=(
     ./usr/bin/ravlin
     ./usr/bin/orval-sim
+    ./usr/bin/orvalctl
     "./usr/share/applications/$id.desktop"
     "./usr/share/metainfo/$id.metainfo.xml"
     "./usr/share/icons/hicolor/scalable/apps/$id.svg"
     ./usr/share/man/man1/ravlin.1.gz
     ./usr/share/man/man1/orval-sim.1.gz
+    ./usr/share/man/man1/orvalctl.1.gz
 )
 for size in 16 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/$id.png")

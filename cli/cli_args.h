@@ -1,0 +1,66 @@
+#pragma once
+// The command line of orvalctl: one subcommand with its options, checked completely before
+// anything touches a port. Every mistake is found here and told in one sentence, so that a
+// script never starts a half-understood bus action.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "session/bus_session.h"
+
+enum class CliCommand {
+    Ports,
+    Search,
+    Assign,
+    AutoAssign,
+    ReadConfig,
+    WriteKeyConfig,
+    Mirell,
+    Oskan
+};
+
+struct CliOptions {
+    CliCommand command = CliCommand::Ports;
+    bool json = false;
+
+    std::string port;          // --port: a listed name, a port number or a device path
+    PortLineSettings line;     // --baud, --data, --stop, --parity
+    int tab = -1;              // --type, as the window's tab: kTabTarvo, kTabMirell, kTabOskan
+    std::uint8_t address = 0;  // --address
+    std::uint8_t to = 0;       // --to
+    std::uint8_t from = 0;     // --from
+    std::optional<double> waitSeconds;  // --wait
+    std::string file;                   // --file
+
+    // mirell: the function and value to send.
+    std::uint8_t mirellFunction = 0;
+    std::uint8_t mirellValue = 0;
+    // oskan: channel 1..8, or the feedback switch (channel 0).
+    unsigned oskanChannel = 0;
+    bool on = false;
+
+    // --wait, or the subcommand's default.
+    double Wait() const;
+};
+
+struct CliParse {
+    enum class Outcome { Run, Help, Error };
+    Outcome outcome = Outcome::Error;
+    CliOptions options;
+    // Help: the text to print (the tool's or the subcommand's). Error: what is wrong, and the
+    // usage line of the subcommand (or of the tool) to print below it.
+    std::string text;
+    std::string usage;
+};
+
+// argv without the program name.
+CliParse ParseCommandLine(const std::vector<std::string>& args);
+
+// The subcommand's name as typed: "ports", "auto-assign", ...
+const char* CommandName(CliCommand command);
+// "tarvo", "mirell", "oskan" for a tab; "unknown" otherwise.
+const char* TypeName(int tab);
+// The whole --help text of the tool.
+std::string ToolHelp();

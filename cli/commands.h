@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of orvalctl. Each prints its result on standard output (text, or one JSON
+// document with --json), says what went wrong on standard error, and returns the exit status.
+
+#include "cli/cli_args.h"
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoAnswer = 1;  // the bus did not answer as asked
+inline constexpr int kExitUsage = 2;     // bad arguments or a bad file
+inline constexpr int kExitPort = 3;      // the port can't be opened
+
+int RunCommand(const CliOptions& options);

@@ -1,0 +1,44 @@
+#include "cli/port_choice.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/published_ports.h"
+
+bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports) {
+    const PortSources sources{"/sys/class/tty", "/dev", PublishedPortsFolder()};
+    return ListSerialPorts(sources.sysClassTty, sources.devDir, sources.publishedDir, ports);
+}
+
+std::optional<SerialPortEntry> ChoosePort(const std::string& spec,
+                                          const std::vector<SerialPortEntry>& ports) {
+    for (const SerialPortEntry& p : ports) {
+        if (p.name == spec) {
+            return p;
+        }
+    }
+    if (!spec.empty() && spec.size() <= 9 &&
+        spec.find_first_not_of("0123456789") == std::string::npos) {
+        const auto number = static_cast<std::uint32_t>(std::stoul(spec));
+        for (const SerialPortEntry& p : ports) {
+            if (p.number == number) {
+                return p;
+            }
+        }
+        return std::nullopt;
+    }
+    if (spec.find('/') == std::string::npos) {
+        return std::nullopt;
+    }
+    // The same device under another spelling (a link, "..") is the listed port.
+    std::error_code ec;
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(spec, ec);
+    for (const SerialPortEntry& p : ports) {
+        std::error_code ec2;
+        if (p.path == spec ||
+            (!ec && std::filesystem::weakly_canonical(p.path, ec2) == wanted && !ec2)) {
+            return p;
+        }
+    }
+    return SerialPortEntry{spec, kUnlistedPortNumber, spec, {}};
+}
