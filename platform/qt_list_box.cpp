@@ -60,6 +60,7 @@ int QtListBox::LineHeight() const {
     // Every line is one line of text in the list's font: the height is measured again only
     // when the list is laid out afresh (font, style, a new set of lines), not for each line.
     if (m_lineHeightDue && Rows() > 0) {
+        m_lineSizeDue = true;
         LineSize();
     }
     return m_lineHeightDue ? 0 : m_lineHeight;
@@ -248,6 +249,12 @@ void QtListBox::updateGeometries() {
         horizontalScrollBar()->setRange(0, 0);
     }
     QAbstractItemView::updateGeometries();
+    // The scroll area shows or hides a scroll bar as needed only later; the plain list view
+    // has it done at once, so that the viewport has its width before lines are placed.
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+        (vbar->maximum() > vbar->minimum()) != vbar->isVisible() && isVisible()) {
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
 }
 
 void QtListBox::scrollContentsBy(int dx, int dy) {
