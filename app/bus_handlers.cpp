@@ -41,8 +41,9 @@ void CRavlinDlg::RequestCatchUp() {
 void CRavlinDlg::ScrollStatusNow() {
     m_scrollPending = false;
     // The last line becomes the top visible line, as far as the list can scroll.
-    if (QListWidgetItem* last = m_statusList->item(m_statusList->count() - 1)) {
-        m_statusList->scrollToItem(last, QAbstractItemView::PositionAtTop);
+    if (const int last = m_statusList->count() - 1; last >= 0) {
+        m_statusList->scrollTo(m_statusList->model()->index(last, 0),
+                               QAbstractItemView::PositionAtTop);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "platform/qt_link_label.h"
+#include "platform/qt_list_box.h"
 #include "platform/qt_tab_control.h"
 
 namespace {
@@ -90,7 +91,7 @@ QWidget* CreateItem(const DialogItem& item, QWidget* parent, const DialogUnits& 
             break;
         }
         case ItemKind::ListBox: {
-            auto* list = new QListWidget(parent);
+            auto* list = new QtListBox(parent);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
             list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
             list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
