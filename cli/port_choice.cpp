@@ -10,16 +10,16 @@ bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports) {
     return ListSerialPorts(sources.sysClassTty, sources.devDir, sources.publishedDir, ports);
 }
 
-std::optional<SerialPortEntry> ChoosePort(const std::string& spec,
+std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
                                           const std::vector<SerialPortEntry>& ports) {
     for (const SerialPortEntry& p : ports) {
-        if (p.name == spec) {
+        if (p.name == choice) {
             return p;
         }
     }
-    if (!spec.empty() && spec.size() <= 9 &&
-        spec.find_first_not_of("0123456789") == std::string::npos) {
-        const auto number = static_cast<std::uint32_t>(std::stoul(spec));
+    if (!choice.empty() && choice.size() <= 9 &&
+        choice.find_first_not_of("0123456789") == std::string::npos) {
+        const auto number = static_cast<std::uint32_t>(std::stoul(choice));
         for (const SerialPortEntry& p : ports) {
             if (p.number == number) {
                 return p;
@@ -27,18 +27,18 @@ std::optional<SerialPortEntry> ChoosePort(const std::string& spec,
         }
         return std::nullopt;
     }
-    if (spec.find('/') == std::string::npos) {
+    if (choice.find('/') == std::string::npos) {
         return std::nullopt;
     }
     // The same device under another spelling (a link, "..") is the listed port.
     std::error_code ec;
-    const std::filesystem::path wanted = std::filesystem::weakly_canonical(spec, ec);
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(choice, ec);
     for (const SerialPortEntry& p : ports) {
         std::error_code ec2;
-        if (p.path == spec ||
+        if (p.path == choice ||
             (!ec && std::filesystem::weakly_canonical(p.path, ec2) == wanted && !ec2)) {
             return p;
         }
     }
-    return SerialPortEntry{spec, kUnlistedPortNumber, spec, {}};
+    return SerialPortEntry{choice, kUnlistedPortNumber, choice, {}};
 }

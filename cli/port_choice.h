@@ -15,8 +15,8 @@ bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports);
 // A device path that the list lacks is opened under this number.
 inline constexpr std::uint32_t kUnlistedPortNumber = 1000;
 
-// The entry `spec` names: a listed name first, then a listed number, then a path (anything with
+// The entry `choice` names: a listed name first, then a listed number, then a path (anything with
 // a '/'), matched against the listed paths or, when none matches, taken as it is under
 // kUnlistedPortNumber. Nothing for a name or number that is not listed.
-std::optional<SerialPortEntry> ChoosePort(const std::string& spec,
+std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
                                           const std::vector<SerialPortEntry>& ports);
