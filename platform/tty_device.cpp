@@ -78,7 +78,18 @@ bool TtyDevice::SetLineSettings(const LineSettings& settings) {
 
 bool TtyDevice::Purge() {
     m_begin = m_end = 0;
-    return ::tcflush(m_fd, TCIOFLUSH) == 0;
+    if (::tcflush(m_fd, TCIFLUSH) != 0) {
+        return false;
+    }
+    // Output is discarded only while the device itself counts some as unsent. A
+    // pseudo-terminal counts none, yet flushing its output throws away what the other end has
+    // not read yet: bytes that have already left this side. A write followed at once by the
+    // next request's purge would lose the tail of the first request.
+    int unsent = 0;
+    if (::ioctl(m_fd, TIOCOUTQ, &unsent) != 0) {
+        return false;
+    }
+    return unsent <= 0 || ::tcflush(m_fd, TCOFLUSH) == 0;
 }
 
 bool TtyDevice::QueuedInput(std::size_t* count) {

@@ -37,7 +37,8 @@ public:
     bool SetLineSettings(const LineSettings& settings);
 
     // Discards input not yet read (the kernel's queue and the user-space buffer) and output not
-    // yet sent. False with errno when the device refuses (the buffer is emptied anyway).
+    // yet sent, as far as the device counts it unsent (its own output-queue count, never the
+    // test probe's). False with errno when the device refuses (the buffer is emptied anyway).
     bool Purge();
 
     // Bytes waiting to be read: the user-space buffer, plus the kernel's input queue. The

@@ -48,6 +48,32 @@ TEST(TtyDevice, QueuedCountAndPurgeCoverTheUserSpaceBuffer) {
     ASSERT_TRUE(WaitUntil([&] { return tty.ReadByte(&byte) == TtyDevice::ReadStatus::Gone; }));
 }
 
+TEST(TtyDevice, APurgeNeverCutsWhatWasAlreadyWritten) {
+    // Each request is written and the next one purges first, with the other end not reading
+    // meanwhile: every byte written must still reach it, in order.
+    PseudoTerminal pty;
+    TtyDevice tty;
+    ASSERT_TRUE(tty.Open(pty.SlavePath()));
+    ASSERT_TRUE(tty.SetLineSettings(LineSettings{}));
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::uint8_t> sent;
+        for (int k = 0; k < 100; ++k) {
+            const std::vector<std::uint8_t> request(30, static_cast<std::uint8_t>(k));
+            ASSERT_TRUE(tty.Purge());
+            ASSERT_EQ(tty.Write(request.data(), request.size(), nullptr), 30);
+            sent.insert(sent.end(), request.begin(), request.end());
+        }
+        ASSERT_EQ(pty.Read(sent.size(), 10000), sent) << "round " << round;
+    }
+
+    // Input that came in before the purge is still discarded.
+    pty.Write({7, 8, 9});
+    ASSERT_TRUE(WaitUntil([&] { return SlaveQueued(pty) == 3; }));
+    ASSERT_TRUE(tty.Purge());
+    std::uint8_t byte = 0;
+    EXPECT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Empty);
+}
+
 TEST(WaitSlots, TheLowestReadySlotWins) {
     PseudoTerminal pty;
     TtyDevice tty;
