@@ -41,8 +41,15 @@ protected:
         const std::size_t before = Host().Bus().Frames().size();
         ClickWrite();
         EXPECT_TRUE(WaitFor([&] { return !Host().Writer().Running(); }));
-        EXPECT_TRUE(Host().Bus().WaitFrames(before + 4, 3000));
+        const bool four = Host().Bus().WaitFrames(before + 4, 3000);
         const std::vector<Bytes> all = Host().Bus().FrameBytes();
+        if (!four) {
+            std::string seen;
+            for (const Bytes& b : all) {
+                seen += Hex(b) + "\n";
+            }
+            ADD_FAILURE() << "four more frames did not come; the line had:\n" << seen;
+        }
         return {all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end()};
     }
     // Clicks "写入" and expects that nothing at all goes out.
@@ -83,9 +90,9 @@ TEST_F(KeyConfigWriteTest, SendsTheFourFramesWithTheBytesEarlierFramesLeft) {
     };
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(frames[i].bytes, expected[i]) << i << ": " << Hex(frames[i].bytes);
-        if (i > 0) {
-            EXPECT_GE(frames[i].at - frames[i - 1].at, 80ms) << i;
-        }
+        // 100 ms between frames. Measured from the click: a busy machine can only make a frame
+        // arrive later, so this holds however late the reader wakes.
+        EXPECT_GE(frames[i].at - start, i * 90ms) << i;
     }
     // A little over 400 ms in all: the sequence waits its last 100 ms too.
     EXPECT_GE(Clock::now() - start, 390ms);
@@ -223,6 +230,7 @@ TEST_F(KeyConfigWriteTest, OneSequenceAtATime) {
     ASSERT_TRUE(Host().Bus().WaitFrames(1));
     ClickWrite();
     ASSERT_TRUE(WaitFor([&] { return !Host().Writer().Running(); }));
+    ASSERT_TRUE(Host().Bus().WaitFrames(4));
     Settle(250);
     EXPECT_EQ(Host().Bus().Frames().size(), 4u);
     // Once it has ended, the next click runs again.
@@ -288,8 +296,14 @@ TEST_F(KeyConfigWriteTest, StopEndsARunningSequenceWithoutTheEventLoop) {
     Host().Writer().Stop();
     EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_FALSE(Host().Writer().Running());
+    // Usually only the first frame went out. On a busy machine the reader can see it late,
+    // when the worker has asked for the next one already; the whole sequence is four frames,
+    // and nothing follows once Stop has returned.
     Settle(300);
-    EXPECT_EQ(Host().Bus().Frames().size(), 1u);
+    const std::size_t sent = Host().Bus().Frames().size();
+    EXPECT_LT(sent, 4u);
+    Settle(300);
+    EXPECT_EQ(Host().Bus().Frames().size(), sent);
 
     // Destroying the host right after a click, before the worker got its first answer.
     ClickWrite();

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "bus/frame.h"
 #include "platform/qt_dialog_builder.h"
 #include "res/resource.h"
 
@@ -14,6 +15,22 @@ namespace {
 // A pause this long on the line ends a frame: the engine writes a frame in one go and the
 // senders leave 100 ms between frames.
 constexpr auto kFrameGap = std::chrono::milliseconds(30);
+
+// How long the PC frame that `b` begins is, once enough of it is there to tell: four bytes for
+// a search followed at once by the next head, ten plus the code count for the function-code
+// frame, ten for every other frame. Zero while it can't be told or `b` is no frame.
+std::size_t PcFrameLength(const Bytes& b) {
+    if (b.size() < 5 || b[0] != kFrameHead) {
+        return 0;
+    }
+    if (b[4] == kFrameHead) {
+        return 4;
+    }
+    if (b[4] != kCmdFunctionCodes) {
+        return 10;
+    }
+    return b.size() < 7 ? 0 : 10 + std::size_t{b[6]};
+}
 
 }  // namespace
 
@@ -59,6 +76,15 @@ void BusRecorder::Run() {
             m_frames.push_back({{}, now});
         }
         m_frames.back().bytes.insert(m_frames.back().bytes.end(), bytes.begin(), bytes.end());
+        // A reader that was slow to wake finds several frames at once: split them where each
+        // one ends, so that a busy machine never merges frames that went out 100 ms apart.
+        for (std::size_t length; (length = PcFrameLength(m_frames.back().bytes)) != 0 &&
+                                 length < m_frames.back().bytes.size();) {
+            Bytes& whole = m_frames.back().bytes;
+            Bytes rest(whole.begin() + static_cast<std::ptrdiff_t>(length), whole.end());
+            whole.resize(length);
+            m_frames.push_back({std::move(rest), now});
+        }
         m_lastByte = now;
     }
 }
