@@ -19,6 +19,8 @@ constexpr auto kFrameGap = std::chrono::milliseconds(30);
 // How long the PC frame that `b` begins is, once enough of it is there to tell: four bytes for
 // a search followed at once by the next head, ten plus the code count for the function-code
 // frame, ten for every other frame. Zero while it can't be told or `b` is no frame.
+// Not the simulator's PcFrameReader: that one drops what a device would refuse and waits for
+// quiet to end a search, where this recorder keeps every byte the line carried, as it came.
 std::size_t PcFrameLength(const Bytes& b) {
     if (b.size() < 5 || b[0] != kFrameHead) {
         return 0;
