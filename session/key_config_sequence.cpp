@@ -69,64 +69,73 @@ std::optional<IKeyConfigSource::Target> FixedKeyConfigSource::TargetOf(KeyConfig
     return std::nullopt;
 }
 
+std::optional<IKeyConfigLink::Build> KeyConfigSequence::Next(IKeyConfigSource& source) {
+    if (m_ended || m_step >= kKeyConfigSteps.size()) {
+        return std::nullopt;
+    }
+    const KeyConfigStep step = kKeyConfigSteps[m_step];
+    const auto end = [this] {
+        m_ended = true;
+        return std::nullopt;
+    };
+    if (step == KeyConfigStep::SerialFormat) {
+        // 0x25: the panel's serial format; bytes 2 and 3 stay as the frame before left them.
+        m_format = source.SerialFormat();
+        if (!m_format) {
+            return end();
+        }
+        return [this](TxFrame::Bytes& bytes) {
+            return BuildSerialFormatFrame(bytes, m_format->baud, m_format->dataBitsIndex,
+                                          m_format->stopBitsIndex, m_format->parityIndex);
+        };
+    }
+    const std::optional<IKeyConfigSource::Target> target = source.TargetOf(step);
+    if (!target) {
+        return end();
+    }
+    m_target = *target;
+    if (step == KeyConfigStep::KeyMode) {
+        // 0x26: key mode and long-press time.
+        return [this](TxFrame::Bytes& bytes) {
+            return BuildKeyModeFrame(bytes, m_target.address, m_target.flag, m_fields.longPressMs);
+        };
+    }
+    // 0x27: the first code set, then the second.
+    const bool firstSet = step == KeyConfigStep::PressCodes;
+    const std::u16string& text = firstSet ? m_fields.pressText : m_fields.releaseText;
+    m_codes.fill(0);
+    m_count = 0;
+    if (!text.empty()) {
+        m_count = CodeTextToBytes(text, m_target.flag, m_codes);
+        if (m_count == kCodeTextUnencodable) {
+            return end();  // the flag changed after the check: nothing more is sent
+        }
+    }
+    return [this, firstSet](TxFrame::Bytes& bytes) {
+        return BuildFunctionCodesFrame(bytes, m_target.address, firstSet, m_codes.data(),
+                                       static_cast<std::size_t>(m_count));
+    };
+}
+
+void KeyConfigSequence::Sent() {
+    if (!m_ended && m_step < kKeyConfigSteps.size()) {
+        m_result.sent.push_back(kKeyConfigSteps[m_step++]);
+    }
+}
+
 KeyConfigWriteResult WriteKeyConfig(const KeyConfigFields& fields, IKeyConfigSource& source,
                                     IKeyConfigLink& link) {
-    KeyConfigWriteResult result;
-    // Sends one frame and waits the pause after it; false when the sequence ends here.
-    const auto send = [&](KeyConfigStep step, const IKeyConfigLink::Build& build) {
-        if (!link.Send(build)) {
-            return false;
+    KeyConfigSequence sequence(fields);
+    while (const std::optional<IKeyConfigLink::Build> build = sequence.Next(source)) {
+        if (!link.Send(*build)) {
+            break;
         }
-        result.sent.push_back(step);
-        return link.Pause(kKeyConfigFrameGap);
-    };
-
-    // 0x26: key mode and long-press time.
-    const auto mode = source.TargetOf(KeyConfigStep::KeyMode);
-    if (!mode || !send(KeyConfigStep::KeyMode, [&](TxFrame::Bytes& bytes) {
-            return BuildKeyModeFrame(bytes, mode->address, mode->flag, fields.longPressMs);
-        })) {
-        return result;
-    }
-
-    // 0x27: the first code set, then the second.
-    const struct {
-        KeyConfigStep step;
-        const std::u16string& text;
-        bool firstSet;
-    } sets[] = {{KeyConfigStep::PressCodes, fields.pressText, true},
-                {KeyConfigStep::ReleaseCodes, fields.releaseText, false}};
-    for (const auto& set : sets) {
-        const auto target = source.TargetOf(set.step);
-        if (!target) {
-            return result;
-        }
-        std::array<std::uint8_t, kFrameBufferSize> codes{};
-        int n = 0;
-        if (!set.text.empty()) {
-            n = CodeTextToBytes(set.text, target->flag, codes);
-            if (n == kCodeTextUnencodable) {
-                return result;  // the flag changed after the check: nothing more is sent
-            }
-        }
-        if (!send(set.step, [&](TxFrame::Bytes& bytes) {
-                return BuildFunctionCodesFrame(bytes, target->address, set.firstSet, codes.data(),
-                                               static_cast<std::size_t>(n));
-            })) {
-            return result;
+        sequence.Sent();
+        if (!link.Pause(kKeyConfigFrameGap)) {
+            break;
         }
     }
-
-    // 0x25: the panel's serial format; bytes 2 and 3 stay as the frame before left them.
-    const std::optional<DeviceSerialFormat> format = source.SerialFormat();
-    if (!format) {
-        return result;
-    }
-    send(KeyConfigStep::SerialFormat, [&](TxFrame::Bytes& bytes) {
-        return BuildSerialFormatFrame(bytes, format->baud, format->dataBitsIndex,
-                                      format->stopBitsIndex, format->parityIndex);
-    });
-    return result;
+    return sequence.Result();
 }
 
 void KeyConfigConfirmations::OnFrame(const std::uint8_t* frame) {

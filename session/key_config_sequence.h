@@ -119,6 +119,31 @@ struct KeyConfigWriteResult {
     bool Complete() const { return sent.size() == kKeyConfigSteps.size(); }
 };
 
+// The sequence one frame at a time, for a runner that must not block (the commissioning
+// project in the window): Next() builds the next frame from what the source says now, the
+// runner hands it over, calls Sent(), and asks for the next one kKeyConfigFrameGap later.
+class KeyConfigSequence {
+public:
+    explicit KeyConfigSequence(KeyConfigFields fields) : m_fields(std::move(fields)) {}
+    // The next frame's builder; nothing when the sequence is over or ends before that frame
+    // (the source has no target or format, or a code set has no single-byte form with the flag
+    // read for its frame). The builder stays valid until the next call.
+    std::optional<IKeyConfigLink::Build> Next(IKeyConfigSource& source);
+    // The frame Next() gave went out.
+    void Sent();
+    const KeyConfigWriteResult& Result() const { return m_result; }
+
+private:
+    KeyConfigFields m_fields;
+    KeyConfigWriteResult m_result;
+    std::size_t m_step = 0;  // the index in kKeyConfigSteps of the frame Next() gives
+    bool m_ended = false;
+    IKeyConfigSource::Target m_target;
+    std::optional<DeviceSerialFormat> m_format;
+    std::array<std::uint8_t, kFrameBufferSize> m_codes{};
+    int m_count = 0;
+};
+
 // Sends the four frames with the code texts and the long-press time of `fields` (taken when
 // the write was asked for) and what `source` gives at the time of each frame, pausing
 // kKeyConfigFrameGap after each. Ends early, sending nothing more, when the source has no
