@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/ravlin_dlg.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"

@@ -4,6 +4,7 @@
 
 #include "bus/bus_status.h"
 #include "bus/commands.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 
 void BusDispatcher::ShowBusStatus(std::uint8_t command) {
@@ -34,21 +35,27 @@ void BusDispatcher::DispatchFrame(const std::uint8_t* frame) {
         m_view.AddDeviceToList(address);
         std::array<std::uint8_t, 4> state;
         std::copy_n(frame + 6, 4, state.begin());
-        switch (m_view.CurrentTab()) {
-            case kTabMirell:
-                m_view.SetMirellRecord(OrvalMirell{address, state});
-                break;
-            case kTabOskan:
-                m_view.SetOskanRecord(OrvalOskan{address, state});
-                break;
-            default:
-                break;
+        // The page of the current tab keeps the record when its model keeps them; the type
+        // byte of the frame is not compared with the tab.
+        const DeviceModelInfo* model = ModelByTab(m_view.CurrentTab());
+        if (model != nullptr && model->keepsFoundRecords) {
+            switch (model->model) {
+                case DeviceModel::Mirell:
+                    m_view.SetMirellRecord(OrvalMirell{address, state});
+                    break;
+                case DeviceModel::Oskan:
+                    m_view.SetOskanRecord(OrvalOskan{address, state});
+                    break;
+                case DeviceModel::Tarvo:
+                    break;
+            }
         }
     }
 }
 
 void BusDispatcher::OnLongReply(const TarvoConfigBlock& block) {
-    if (m_view.CurrentTab() == kTabTarvo) {
+    const DeviceModelInfo* model = ModelByTab(m_view.CurrentTab());
+    if (model != nullptr && model->readsConfig) {
         m_view.LoadTarvoConfig(block);
     }
 }

@@ -115,6 +115,15 @@ unsigned BuildSerialFormatFrame(TxFrame::Bytes& b, std::uint32_t baud, unsigned 
     return kFrameLength;
 }
 
+std::optional<MirellCommand> FindMirellCommand(std::string_view function, std::string_view action) {
+    for (const NamedMirellCommand& c : kMirellCommands) {
+        if (c.action != nullptr && function == c.function && action == c.action) {
+            return c.command;
+        }
+    }
+    return std::nullopt;
+}
+
 unsigned BuildMirellCommandFrame(TxFrame::Bytes& b, std::uint8_t address, std::uint8_t function,
                                  std::uint8_t value) {
     const std::array<std::uint8_t, kFrameLength> frame = {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "bus/tx_frame.h"
 
@@ -65,6 +66,54 @@ inline constexpr std::uint8_t kMirellProjector = 0x01;
 inline constexpr std::uint8_t kMirellSequence = 0x02;
 inline constexpr std::uint8_t kMirellScreen = 0x04;
 inline constexpr std::uint8_t kMirellLifter = 0x05;
+
+// One MIRELL command: the function and the value the page's control sends.
+struct MirellCommand {
+    std::uint8_t function;  // byte 7
+    std::uint8_t value;     // byte 8
+};
+
+// What each control of the MIRELL page sends. For SCREEN and LIFTER 0x00 is stop; the device
+// takes the LIFTER values the other way round from the SCREEN values.
+namespace mirell {
+inline constexpr MirellCommand kScreenUp{kMirellScreen, 0x01};
+inline constexpr MirellCommand kScreenDown{kMirellScreen, 0x02};
+inline constexpr MirellCommand kScreenStop{kMirellScreen, 0x00};
+inline constexpr MirellCommand kLifterUp{kMirellLifter, 0x02};
+inline constexpr MirellCommand kLifterDown{kMirellLifter, 0x01};
+inline constexpr MirellCommand kLifterStop{kMirellLifter, 0x00};
+inline constexpr MirellCommand kProjectorOn{kMirellProjector, 0x01};
+inline constexpr MirellCommand kProjectorOff{kMirellProjector, 0x00};
+inline constexpr MirellCommand kSeqOn{kMirellSequence, 0x01};
+inline constexpr MirellCommand kSeqOff{kMirellSequence, 0x02};
+inline constexpr MirellCommand kSeqEnable{kMirellSequence, 0x00};  // "启用时序开关"
+}  // namespace mirell
+
+// The MIRELL commands by name: the words of the command line ("screen" "up") and of a decoded
+// frame ("SCREEN" "UP").
+struct NamedMirellCommand {
+    const char* function;  // "screen", "lifter", "projector", "seq"
+    const char* action;    // "up", "down", "stop", "on", "off"; nullptr: not on the command line
+    const char* functionTitle;  // "SCREEN", "LIFTER", "PROJECTOR", "SEQ.SW"
+    const char* actionTitle;    // "UP", "DOWN", "STOP", "ON", "OFF", "启用"
+    MirellCommand command;
+};
+inline constexpr std::array<NamedMirellCommand, 11> kMirellCommands = {{
+    {"screen", "up", "SCREEN", "UP", mirell::kScreenUp},
+    {"screen", "down", "SCREEN", "DOWN", mirell::kScreenDown},
+    {"screen", "stop", "SCREEN", "STOP", mirell::kScreenStop},
+    {"lifter", "up", "LIFTER", "UP", mirell::kLifterUp},
+    {"lifter", "down", "LIFTER", "DOWN", mirell::kLifterDown},
+    {"lifter", "stop", "LIFTER", "STOP", mirell::kLifterStop},
+    {"projector", "on", "PROJECTOR", "ON", mirell::kProjectorOn},
+    {"projector", "off", "PROJECTOR", "OFF", mirell::kProjectorOff},
+    {"seq", "on", "SEQ.SW", "ON", mirell::kSeqOn},
+    {"seq", "off", "SEQ.SW", "OFF", mirell::kSeqOff},
+    {"seq", nullptr, "SEQ.SW", "启用", mirell::kSeqEnable},
+}};
+
+// The command the command line names ("screen", "up"); nothing for other words.
+std::optional<MirellCommand> FindMirellCommand(std::string_view function, std::string_view action);
 
 // MIRELL command, bytes 0..9 whole: FA 08 address 00 00 00 45 function value 55. 10 bytes.
 unsigned BuildMirellCommandFrame(TxFrame::Bytes& b, std::uint8_t address, std::uint8_t function,

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 inline constexpr std::uint8_t kFrameHead = 0xFA;
 
@@ -15,25 +14,6 @@ inline constexpr std::uint8_t kTypeMirell = 8;
 inline constexpr std::uint8_t kTypeOskan = 6;
 inline constexpr std::uint8_t kTypeMin = 6;
 inline constexpr std::uint8_t kTypeMax = 9;
-
-// Tabs of the main dialog, one per device model.
-inline constexpr int kTabTarvo = 0;
-inline constexpr int kTabMirell = 1;
-inline constexpr int kTabOskan = 2;
-
-// Type code of the device page on `tab`; nullopt for any other tab index.
-constexpr std::optional<std::uint8_t> TypeCodeForTab(int tab) {
-    switch (tab) {
-        case kTabTarvo:
-            return kTypeTarvo;
-        case kTabMirell:
-            return kTypeMirell;
-        case kTabOskan:
-            return kTypeOskan;
-        default:
-            return std::nullopt;
-    }
-}
 
 // Bus addresses. The PC is 0; devices have 1..255; 0xFF addresses every device in the
 // automatic-assignment announcement.

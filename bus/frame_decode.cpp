@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "bus/commands.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "bus/line_settings.h"
 #include "bus/tarvo_config.h"
@@ -59,28 +60,19 @@ std::string MirellCommand(const std::uint8_t* f) {
     const std::uint8_t function = f[7];
     const std::uint8_t value = f[8];
     const char* name = nullptr;
-    const char* what = nullptr;
-    switch (function) {
-        case kMirellScreen:
-            name = "SCREEN";
-            what = value == 0x01 ? "UP" : value == 0x02 ? "DOWN" : value == 0x00 ? "STOP" : nullptr;
-            break;
-        case kMirellLifter:
-            name = "LIFTER";
-            what = value == 0x02 ? "UP" : value == 0x01 ? "DOWN" : value == 0x00 ? "STOP" : nullptr;
-            break;
-        case kMirellProjector:
-            name = "PROJECTOR";
-            what = value == 0x01 ? "ON" : value == 0x00 ? "OFF" : nullptr;
-            break;
-        case kMirellSequence:
-            name = "SEQ.SW";
-            what = value == 0x01 ? "ON" : value == 0x02 ? "OFF" : value == 0x00 ? "启用" : nullptr;
-            break;
-        default:
-            return "功能 " + Byte(function) + "，值 " + Byte(value);
+    for (const NamedMirellCommand& c : kMirellCommands) {
+        if (c.command.function != function) {
+            continue;
+        }
+        name = c.functionTitle;
+        if (c.command.value == value) {
+            return std::string(c.functionTitle) + " " + c.actionTitle;
+        }
     }
-    return std::string(name) + " " + (what ? std::string(what) : "值 " + Byte(value));
+    if (name == nullptr) {
+        return "功能 " + Byte(function) + "，值 " + Byte(value);
+    }
+    return std::string(name) + " 值 " + Byte(value);
 }
 
 std::string OskanCommand(const std::uint8_t* f) {
@@ -115,17 +107,19 @@ std::string ConfigBlock(const std::uint8_t* f) {
 std::string Command(const std::uint8_t* f, std::size_t count, FrameDirection direction) {
     const bool sent = direction == FrameDirection::Sent;
     const std::uint8_t command = f[kPosCommand];
+    const DeviceModelInfo* model = ModelByTypeCode(f[kPosType]);
+    const bool sequencer = model != nullptr && model->commands == PageCommands::Sequencer;
+    const bool channels = model != nullptr && model->commands == PageCommands::Channels;
     // OSKAN feedback repeats its command in byte 5; its "off" code 0x03 is also the LED1 test.
-    if (f[kPosType] == kTypeOskan && (command == 0x02 || command == 0x03) &&
-        f[kPosData] == command) {
+    if (channels && (command == 0x02 || command == 0x03) && f[kPosData] == command) {
         return command == 0x02 ? "反馈 开" : "反馈 关";
     }
     switch (command) {
         case kCmdDevice:
-            if (f[kPosType] == kTypeMirell && f[6] == 0x45 && f[9] == 0x55) {
+            if (sequencer && f[6] == 0x45 && f[9] == 0x55) {
                 return MirellCommand(f);
             }
-            if (f[kPosType] == kTypeOskan) {
+            if (channels) {
                 return OskanCommand(f);
             }
             return "设备命令 " + FormatHex(f + kPosData, 5);
@@ -199,16 +193,10 @@ std::string FormatHex(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::string DeviceTypeName(std::uint8_t type) {
-    switch (type) {
-        case kTypeTarvo:
-            return "TARVO";
-        case kTypeMirell:
-            return "MIRELL";
-        case kTypeOskan:
-            return "OSKAN";
-        default:
-            return "类型 " + Byte(type);
+    if (const DeviceModelInfo* model = ModelByTypeCode(type)) {
+        return model->title;
     }
+    return "类型 " + Byte(type);
 }
 
 int FrameCommand(const std::uint8_t* bytes, std::size_t count) {

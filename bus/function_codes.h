@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "bus/frame.h"
@@ -26,3 +28,7 @@ int ParseHexCodes(std::u16string_view text, std::uint8_t* out, std::size_t outSi
 // kCodeTextUnencodable.
 int CodeTextToBytes(std::u16string_view text, bool hex,
                     std::array<std::uint8_t, kFrameBufferSize>& out);
+
+// UTF-8 text (a code text from a file) as the UTF-16 an edit holds; nothing for text that is not
+// UTF-8 (a stray or cut byte, an overlong form, a surrogate).
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 // Baud rates in bit/s; the text of an entry is the rate in decimal. 194000 is not a standard
 // rate and is passed to the serial engine unchanged.
@@ -23,3 +24,9 @@ inline constexpr std::array<const char*, 5> kParityTexts = {"NONE", "ODD", "EVEN
 inline constexpr char kParityLetters[] = "NOEMS";
 
 static_assert(sizeof(kParityLetters) - 1 == kParityTexts.size());
+
+// The words of the tables in files and on the command line: "8", "1.5", "none". Empty for an
+// index a table lacks.
+std::string DataBitsWord(unsigned index);
+std::string StopBitsWord(unsigned index);
+std::string ParityWord(unsigned index);

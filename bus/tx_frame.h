@@ -31,6 +31,14 @@ public:
         return f(m_bytes);
     }
 
+    // Builds a frame and hands it over under one lock, so that it never mixes with a frame
+    // another thread builds: build(bytes) writes the frame and returns how many bytes go out,
+    // send(count) hands the first `count` bytes to the engine.
+    template <class Build, class Send>
+    void BuildAndSend(Build&& build, Send&& send) {
+        WithLock([&](Bytes& bytes) { send(build(bytes)); });
+    }
+
     Bytes Snapshot() const {
         std::lock_guard lock(m_mutex);
         return m_bytes;

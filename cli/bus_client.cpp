@@ -16,8 +16,12 @@ BusClient::~BusClient() {
     m_session.Port().SetTap(nullptr);
 }
 
-bool BusClient::Open(const SerialPortEntry& port, const PortLineSettings& line,
+bool BusClient::Open(const SerialPortEntry& port, const LineSettings& settings,
                      std::string* reason) {
+    constexpr char kParityLetters[] = "NOEMS";
+    const PortLineSettings line{settings.baudRate, settings.byteSize,
+                                static_cast<std::uint8_t>(settings.stopBits),
+                                kParityLetters[static_cast<unsigned>(settings.parity) % 5]};
     CSerialPort& engine = m_session.Port();
     engine.m_portNames = {port.name};
     engine.m_portNumbers = {port.number};

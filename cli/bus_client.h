@@ -43,13 +43,13 @@ public:
     BusClient& operator=(const BusClient&) = delete;
 
     // Opens `port` with `line`. On failure *reason says why (the open-failure hint).
-    bool Open(const SerialPortEntry& port, const PortLineSettings& line, std::string* reason);
+    bool Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason);
     // Closes the port (a frame not yet written is dropped: send with SendAndWait).
     void Close();
 
     BusSession& Session() { return m_session; }
-    // Makes `tab` current: the bus commands go to its device type from now on.
-    void UseTab(int tab) { m_session.ChangeTab(tab); }
+    // The bus commands go to `model`'s device type from now on.
+    void UseModel(DeviceModel model) { m_session.UseModel(model); }
 
     // Handles received bytes for `duration`.
     void Pump(std::chrono::milliseconds duration);

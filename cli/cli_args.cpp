@@ -1,12 +1,14 @@
 #include "cli/cli_args.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <regex>
+#include <sstream>
 #include <string_view>
-
-#include "bus/frame.h"
-#include "cli/device_actions.h"
 
 namespace {
 
@@ -31,13 +33,6 @@ struct CommandInfo {
     const char* help;
     double defaultWait;
 };
-
-constexpr char kLineHelp[] =
-    "  --baud N                line rate of the local port (default 9600)\n"
-    "  --data N                data bits 5..8 (default 8)\n"
-    "  --stop 1|1.5|2          stop bits (default 1)\n"
-    "  --parity none|odd|even|mark|space   (default none)\n"
-    "  --json                  print one JSON document instead of text\n";
 
 const CommandInfo kCommands[] = {
     {CliCommand::Ports, "ports", 0, 0, "orvalctl ports [--json]",
@@ -95,6 +90,8 @@ const CommandInfo kCommands[] = {
      0},
 };
 
+constexpr char kToolUsage[] = "orvalctl COMMAND [options]; orvalctl --help";
+
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& c : kCommands) {
         if (name == c.name) {
@@ -113,26 +110,26 @@ const CommandInfo& InfoOf(CliCommand command) {
     return kCommands[0];
 }
 
-constexpr char kToolUsage[] = "orvalctl COMMAND [options]; orvalctl --help";
-
-std::optional<long> ParseInteger(const std::string& text) {
-    if (text.empty() || text.size() > 9) {
-        return std::nullopt;
+// A subcommand's help: its usage line, what it does, then CLI11's list of its options.
+class HelpFormatter : public CLI::Formatter {
+public:
+    explicit HelpFormatter(const CommandInfo& info) : m_info(info) {}
+    std::string make_help(const CLI::App* app, std::string,
+                          CLI::AppFormatMode mode) const override {
+        return std::string("Usage: ") + m_info.usage + "\n\n" + m_info.help +
+               make_groups(app, mode);
     }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
+
+private:
+    const CommandInfo& m_info;
+};
+
+// Decimal digits only, at most nine of them: "0x10", "+5" and "1e3" are no numbers here.
+std::optional<long> ParseInteger(const std::string& text) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != text.npos) {
+        return std::nullopt;
     }
     return std::strtol(text.c_str(), nullptr, 10);
-}
-
-std::optional<std::uint8_t> ParseAddress(const std::string& text) {
-    const std::optional<long> n = ParseInteger(text);
-    if (!n || *n < 1 || *n > 255) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint8_t>(*n);
 }
 
 std::optional<double> ParseSeconds(const std::string& text) {
@@ -149,14 +146,123 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return s;
 }
 
-struct Parser {
-    explicit Parser(const std::vector<std::string>& a) : args(a) {}
+std::optional<bool> ParseOnOff(std::string_view word) {
+    if (word == "on" || word == "off") {
+        return word == "on";
+    }
+    return std::nullopt;
+}
 
-    const std::vector<std::string>& args;
+// Why a value is refused; nothing when it was taken.
+using Why = std::optional<std::string>;
+
+Why Number(const std::string& v, long low, long high, const char* what, auto&& store) {
+    const std::optional<long> n = ParseInteger(v);
+    if (!n || *n < low || *n > high) {
+        return "'" + v + "' " + what;
+    }
+    store(*n);
+    return std::nullopt;
+}
+
+template <class T, std::size_t N>
+Why Choice(const std::string& v, const std::pair<const char*, T> (&words)[N], const char* what,
+           T* out) {
+    for (const auto& [word, value] : words) {
+        if (v == word) {
+            *out = value;
+            return std::nullopt;
+        }
+    }
+    return "'" + v + "' " + what;
+}
+
+Why Address(const std::string& v, std::uint8_t* out) {
+    return Number(v, 1, 255, "is no device address (1..255)",
+                  [out](long n) { *out = static_cast<std::uint8_t>(n); });
+}
+
+Why Text(const std::string& v, const char* missing, std::string* out) {
+    if (v.empty()) {
+        return std::string(missing);
+    }
+    *out = v;
+    return std::nullopt;
+}
+
+// Every option: the bit of the subcommands that take it, its name, value and help, and how
+// its value is checked and stored.
+struct OptionSpec {
+    unsigned bit;
+    const char* name;
+    const char* value;
+    const char* help;
+    Why (*take)(CliOptions&, const std::string&);
+};
+
+constexpr std::pair<const char*, StopBits> kStops[] = {
+    {"1", StopBits::One}, {"1.5", StopBits::OnePointFive}, {"2", StopBits::Two}};
+constexpr std::pair<const char*, Parity> kParities[] = {{"none", Parity::None},
+                                                        {"odd", Parity::Odd},
+                                                        {"even", Parity::Even},
+                                                        {"mark", Parity::Mark},
+                                                        {"space", Parity::Space}};
+
+const OptionSpec kOptions[] = {
+    {kPort, "--port", "P", "a listed port name, number or device path",
+     [](CliOptions& o, const std::string& v) {
+         return Text(v, "needs a port name, number or device path", &o.port);
+     }},
+    {kLine, "--baud", "N", "line rate of the local port (default 9600)",
+     [](CliOptions& o, const std::string& v) {
+         return Number(v, 50, 4000000, "is no line rate (50..4000000)",
+                       [&o](long n) { o.line.baudRate = static_cast<std::uint32_t>(n); });
+     }},
+    {kLine, "--data", "N", "data bits 5..8 (default 8)",
+     [](CliOptions& o, const std::string& v) {
+         return Number(v, 5, 8, "is not 5, 6, 7 or 8",
+                       [&o](long n) { o.line.byteSize = static_cast<std::uint8_t>(n); });
+     }},
+    {kLine, "--stop", "1|1.5|2", "stop bits (default 1)",
+     [](CliOptions& o, const std::string& v) {
+         return Choice(v, kStops, "is not 1, 1.5 or 2", &o.line.stopBits);
+     }},
+    {kLine, "--parity", "none|odd|even|mark|space", "parity (default none)",
+     [](CliOptions& o, const std::string& v) {
+         return Choice(v, kParities, "is not none, odd, even, mark or space", &o.line.parity);
+     }},
+    {kType, "--type", "T", "the model: tarvo, mirell or oskan",
+     [](CliOptions& o, const std::string& v) -> Why {
+         const DeviceModelInfo* model = ModelByName(v);
+         if (model == nullptr) {
+             return "'" + v + "' is not " + ModelNameList();
+         }
+         o.model = model->model;
+         return std::nullopt;
+     }},
+    {kAddress, "--address", "A", "the device's bus address, 1..255",
+     [](CliOptions& o, const std::string& v) { return Address(v, &o.address); }},
+    {kTo, "--to", "N", "the new address, 1..255",
+     [](CliOptions& o, const std::string& v) { return Address(v, &o.to); }},
+    {kFrom, "--from", "N", "the first address handed out, 1..255",
+     [](CliOptions& o, const std::string& v) { return Address(v, &o.from); }},
+    {kWait, "--wait", "S", "seconds to wait for answers",
+     [](CliOptions& o, const std::string& v) -> Why {
+         o.waitSeconds = ParseSeconds(v);
+         if (!o.waitSeconds) {
+             return "'" + v + "' is no time in seconds (above 0, up to 3600)";
+         }
+         return std::nullopt;
+     }},
+    {kFile, "--file", "F", "the key configuration (INI, see orvalctl(1))",
+     [](CliOptions& o, const std::string& v) { return Text(v, "needs a file name", &o.file); }},
+};
+
+struct Parser {
     CliParse result;
     const CommandInfo* info = nullptr;
-    unsigned given = 0;
-    std::vector<std::string> positional;
+    std::vector<std::string> words;  // the positional words of mirell and oskan
+    std::vector<std::pair<unsigned, CLI::Option*>> given;  // the subcommand's options
 
     bool Fail(std::string message) {
         result.outcome = CliParse::Outcome::Error;
@@ -165,166 +271,62 @@ struct Parser {
         return false;
     }
 
-    // The value of the option at args[i]: after '=' or the next argument.
-    bool TakeValue(std::size_t& i, const std::string& name, const std::string* inlineValue,
-                   std::string* value) {
-        if (inlineValue) {
-            *value = *inlineValue;
-            return true;
+    // Each option of the subcommand, checked and stored by its spec when CLI11 hands it over;
+    // a refusal is told as "--name: why".
+    void AddOptions(CLI::App* sub, const CommandInfo& c) {
+        for (const OptionSpec& spec : kOptions) {
+            if (!(c.options & spec.bit)) {
+                continue;
+            }
+            CliOptions& o = result.options;
+            CLI::Option* option = sub->add_option_function<std::string>(
+                spec.name,
+                [&spec, &o](const std::string& value) {
+                    if (const Why why = spec.take(o, value)) {
+                        throw CLI::ValidationError(std::string(spec.name) + ": " + *why);
+                    }
+                },
+                spec.help);
+            option->type_name(spec.value);
+            given.emplace_back(spec.bit, option);
         }
-        if (i + 1 >= args.size()) {
-            return Fail(name + " needs a value");
+        if (c.command == CliCommand::Mirell || c.command == CliCommand::Oskan) {
+            sub->add_option("words", words, "what to send")->type_name("WORDS");
         }
-        *value = args[++i];
-        return true;
     }
 
-    bool Option(std::size_t& i) {
-        const std::string& arg = args[i];
-        std::string name = arg;
-        std::string inlineText;
-        const std::string* inlineValue = nullptr;
-        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            inlineText = arg.substr(eq + 1);
-            inlineValue = &inlineText;
-        }
-        if (name == "--json" || name == "--help" || name == "-h") {
-            if (inlineValue) {
-                return Fail(name + " takes no value");
-            }
-            if (name == "--json") {
-                result.options.json = true;
-            } else {
-                result.outcome = CliParse::Outcome::Help;
-            }
-            return true;
-        }
-        struct Known {
-            const char* name;
-            unsigned bit;
-        };
-        constexpr Known known[] = {{"--port", kPort},       {"--baud", kLine},   {"--data", kLine},
-                                   {"--stop", kLine},       {"--parity", kLine}, {"--type", kType},
-                                   {"--address", kAddress}, {"--to", kTo},       {"--from", kFrom},
-                                   {"--wait", kWait},       {"--file", kFile}};
-        unsigned bit = 0;
-        for (const Known& k : known) {
-            if (name == k.name) {
-                bit = k.bit;
-            }
-        }
-        if (bit == 0) {
-            return Fail("unknown option '" + name + "'");
-        }
-        if (!info || !(info->options & bit)) {
-            return Fail(name + " is not an option of " +
-                        std::string(info ? info->name : "orvalctl without a command"));
-        }
-        std::string value;
-        if (!TakeValue(i, name, inlineValue, &value)) {
-            return false;
-        }
-        given |= bit;
-        CliOptions& o = result.options;
-        if (name == "--port") {
-            if (value.empty()) {
-                return Fail("--port needs a port name, number or device path");
-            }
-            o.port = value;
-        } else if (name == "--baud") {
-            const std::optional<long> n = ParseInteger(value);
-            if (!n || *n < 50 || *n > 4000000) {
-                return Fail("--baud: '" + value + "' is no line rate (50..4000000)");
-            }
-            o.line.baud = static_cast<unsigned>(*n);
-        } else if (name == "--data") {
-            const std::optional<long> n = ParseInteger(value);
-            if (!n || *n < 5 || *n > 8) {
-                return Fail("--data: '" + value + "' is not 5, 6, 7 or 8");
-            }
-            o.line.dataBits = static_cast<std::uint8_t>(*n);
-        } else if (name == "--stop") {
-            if (value == "1") {
-                o.line.stopBits = 0;
-            } else if (value == "1.5") {
-                o.line.stopBits = 1;
-            } else if (value == "2") {
-                o.line.stopBits = 2;
-            } else {
-                return Fail("--stop: '" + value + "' is not 1, 1.5 or 2");
-            }
-        } else if (name == "--parity") {
-            constexpr std::pair<const char*, char> parities[] = {
-                {"none", 'N'}, {"odd", 'O'}, {"even", 'E'}, {"mark", 'M'}, {"space", 'S'}};
-            bool found = false;
-            for (const auto& [word, letter] : parities) {
-                if (value == word) {
-                    o.line.parity = letter;
-                    found = true;
-                }
-            }
-            if (!found) {
-                return Fail("--parity: '" + value + "' is not none, odd, even, mark or space");
-            }
-        } else if (name == "--type") {
-            if (value == "tarvo") {
-                o.tab = kTabTarvo;
-            } else if (value == "mirell") {
-                o.tab = kTabMirell;
-            } else if (value == "oskan") {
-                o.tab = kTabOskan;
-            } else {
-                return Fail("--type: '" + value + "' is not tarvo, mirell or oskan");
-            }
-        } else if (name == "--address" || name == "--to" || name == "--from") {
-            const std::optional<std::uint8_t> a = ParseAddress(value);
-            if (!a) {
-                return Fail(name + ": '" + value + "' is no device address (1..255)");
-            }
-            (name == "--address" ? o.address : name == "--to" ? o.to : o.from) = *a;
-        } else if (name == "--wait") {
-            const std::optional<double> s = ParseSeconds(value);
-            if (!s) {
-                return Fail("--wait: '" + value + "' is no time in seconds (above 0, up to 3600)");
-            }
-            o.waitSeconds = *s;
-        } else if (name == "--file") {
-            if (value.empty()) {
-                return Fail("--file needs a file name");
-            }
-            o.file = value;
-        }
-        return true;
+    bool Given(unsigned bit) const {
+        return std::any_of(given.begin(), given.end(), [bit](const auto& g) {
+            return g.first == bit && g.second->count() > 0;
+        });
     }
 
-    bool Positional() {
+    bool Words() {
         CliOptions& o = result.options;
         if (info->command == CliCommand::Mirell) {
-            if (positional.size() != 2) {
+            if (words.size() != 2) {
                 return Fail("mirell needs a function and an action, e.g. 'screen up'");
             }
-            const std::optional<MirellAction> a = FindMirellAction(positional[0], positional[1]);
-            if (!a) {
-                return Fail("mirell: '" + positional[0] + " " + positional[1] +
+            const std::optional<MirellCommand> c = FindMirellCommand(words[0], words[1]);
+            if (!c) {
+                return Fail("mirell: '" + words[0] + " " + words[1] +
                             "' is none of screen|lifter up|down|stop, projector|seq on|off");
             }
-            o.mirellFunction = a->function;
-            o.mirellValue = a->value;
+            o.mirell = *c;
             return true;
         }
         if (info->command == CliCommand::Oskan) {
             std::optional<bool> on;
-            if (positional.size() == 3 && positional[0] == "channel") {
-                const std::optional<long> k = ParseInteger(positional[1]);
+            if (words.size() == 3 && words[0] == "channel") {
+                const std::optional<long> k = ParseInteger(words[1]);
                 if (!k || *k < 1 || *k > 8) {
-                    return Fail("oskan: channel '" + positional[1] + "' is not 1..8");
+                    return Fail("oskan: channel '" + words[1] + "' is not 1..8");
                 }
                 o.oskanChannel = static_cast<unsigned>(*k);
-                on = ParseOnOff(positional[2]);
-            } else if (positional.size() == 2 && positional[0] == "feedback") {
+                on = ParseOnOff(words[2]);
+            } else if (words.size() == 2 && words[0] == "feedback") {
                 o.oskanChannel = 0;
-                on = ParseOnOff(positional[1]);
+                on = ParseOnOff(words[1]);
             } else {
                 return Fail("oskan needs 'channel K on|off' or 'feedback on|off'");
             }
@@ -332,64 +334,118 @@ struct Parser {
                 return Fail("oskan: say 'on' or 'off'");
             }
             o.on = *on;
-            return true;
-        }
-        if (!positional.empty()) {
-            return Fail("unexpected argument '" + positional.front() + "'");
         }
         return true;
     }
 
-    bool Run() {
-        std::size_t first = 0;
-        // Options before the command: only --json and --help.
-        for (; first < args.size() && args[first].rfind("-", 0) == 0; ++first) {
-            std::size_t i = first;
-            if (!Option(i)) {
-                return false;
-            }
+    // CLI11's words for a mistake, in the tool's.
+    std::string Explain(const CLI::ParseError& e) const {
+        const std::string what = e.what();
+        std::smatch m;
+        if (std::regex_match(what, m,
+                             std::regex(R"((\S+): At Most 1 required but received (\d+))"))) {
+            return m[1].str() + " is given " + m[2].str() + " times; give it once";
         }
-        if (first == args.size()) {
-            if (result.outcome == CliParse::Outcome::Help) {
+        if (std::regex_match(what, m,
+                             std::regex(R"((\S+) was given a disallowed flag override)"))) {
+            const std::string name = m[1].str();
+            return (name.rfind("-", 0) == 0 ? name : "--" + name) + " takes no value";
+        }
+        if (std::regex_match(what, m, std::regex(R"((\S+): 1 required \S+ missing)"))) {
+            return m[1].str() + " needs a value";
+        }
+        if (std::regex_match(
+                what, m,
+                std::regex(R"(The following arguments? (?:was|were) not expected: (.*))"))) {
+            // CLI11 lists them last first: an option among them is what the user mistyped.
+            std::istringstream in(m[1].str());
+            std::string word, first, option;
+            while (in >> word) {
+                first = word;
+                if (word.rfind("-", 0) == 0) {
+                    option = word.substr(0, word.find('='));
+                }
+            }
+            if (option.empty()) {
+                return "unexpected argument '" + first + "'";
+            }
+            for (const OptionSpec& spec : kOptions) {
+                if (option == spec.name && info) {
+                    return option + " is not an option of " + info->name;
+                }
+            }
+            return "unknown option '" + option + "'";
+        }
+        return what;
+    }
+
+    bool Run(const std::vector<std::string>& args) {
+        // The command is the first word that is no option; before it only --json and --help.
+        for (const std::string& arg : args) {
+            if (arg.size() > 1 && arg[0] == '-') {
+                if (arg != "--json" && arg.rfind("--json=", 0) != 0 && arg != "--help" &&
+                    arg != "-h") {
+                    return Fail(arg.rfind("--", 0) == 0 && arg.find('=') == std::string::npos &&
+                                        arg.size() > 2
+                                    ? arg + " is not an option of orvalctl without a command"
+                                    : "unknown option '" + arg + "'");
+                }
+                continue;
+            }
+            info = FindCommand(arg);
+            if (!info) {
+                return Fail("unknown command '" + arg + "'");
+            }
+            break;
+        }
+
+        CLI::App app("orvalctl");
+        app.set_help_flag();
+        bool help = false;
+        app.add_flag("-h,--help", help)->disable_flag_override();
+        app.add_flag("--json", result.options.json)->disable_flag_override();
+        CLI::App* sub = nullptr;
+        if (info) {
+            sub = app.add_subcommand(info->name, info->help);
+            sub->set_help_flag();
+            sub->formatter(std::make_shared<HelpFormatter>(*info));
+            AddOptions(sub, *info);
+            sub->add_flag("--json", result.options.json, "print one JSON document instead of text")
+                ->disable_flag_override();
+            sub->add_flag("-h,--help", help, "show this help")->disable_flag_override();
+            result.options.command = info->command;
+        }
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        try {
+            app.parse(reversed);
+        } catch (const CLI::ParseError& e) {
+            return Fail(Explain(e));
+        }
+        if (!info) {
+            if (help) {
+                result.outcome = CliParse::Outcome::Help;
                 result.text = ToolHelp();
                 return true;
             }
             return Fail("no command given");
         }
-        info = FindCommand(args[first]);
-        if (!info) {
-            return Fail("unknown command '" + args[first] + "'");
-        }
-        result.options.command = info->command;
-        for (std::size_t i = first + 1; i < args.size(); ++i) {
-            if (args[i].size() > 1 && args[i][0] == '-') {
-                if (!Option(i)) {
-                    return false;
-                }
-            } else {
-                positional.push_back(args[i]);
-            }
-        }
-        if (result.outcome == CliParse::Outcome::Help) {
-            result.text = std::string("Usage: ") + info->usage + "\n\n" + info->help;
-            if (info->options & kLine) {
-                result.text += "\n" + std::string(kLineHelp);
-            }
+        if (help) {
+            result.outcome = CliParse::Outcome::Help;
+            result.text = sub->help();
             return true;
         }
-        if (!Positional()) {
+        if (!Words()) {
             return false;
         }
-        constexpr std::pair<unsigned, const char*> names[] = {
-            {kPort, "--port"}, {kType, "--type"}, {kAddress, "--address"},
-            {kTo, "--to"},     {kFrom, "--from"}, {kFile, "--file"}};
-        for (const auto& [bit, name] : names) {
-            if ((info->required & bit) && !(given & bit)) {
-                return Fail(std::string(info->name) + " needs " + name);
+        for (const OptionSpec& spec : kOptions) {
+            if ((info->required & spec.bit) && !Given(spec.bit)) {
+                return Fail(std::string(info->name) + " needs " + spec.name);
             }
         }
-        if (info->command == CliCommand::Assign && result.options.tab == kTabTarvo) {
-            return Fail("assign: TARVO panels get their address from auto-assign");
+        if (info->command == CliCommand::Assign && result.options.model &&
+            ModelInfo(*result.options.model).addressWrite == AddressWrite::None) {
+            return Fail(std::string("assign: ") + ModelInfo(*result.options.model).title +
+                        " panels get their address from auto-assign");
         }
         result.outcome = CliParse::Outcome::Run;
         return true;
@@ -403,26 +459,13 @@ double CliOptions::Wait() const {
 }
 
 CliParse ParseCommandLine(const std::vector<std::string>& args) {
-    Parser parser(args);
-    parser.Run();
+    Parser parser;
+    parser.Run(args);
     return parser.result;
 }
 
 const char* CommandName(CliCommand command) {
     return InfoOf(command).name;
-}
-
-const char* TypeName(int tab) {
-    switch (tab) {
-        case kTabTarvo:
-            return "tarvo";
-        case kTabMirell:
-            return "mirell";
-        case kTabOskan:
-            return "oskan";
-        default:
-            return "unknown";
-    }
 }
 
 std::string ToolHelp() {

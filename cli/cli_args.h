@@ -1,14 +1,16 @@
 #pragma once
 // The command line of orvalctl: one subcommand with its options, checked completely before
 // anything touches a port. Every mistake is found here and told in one sentence, so that a
-// script never starts a half-understood bus action.
+// script never starts a half-understood bus action. Parsed with CLI11.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "session/bus_session.h"
+#include "bus/commands.h"
+#include "bus/device_models.h"
+#include "platform/tty_line_settings.h"
 
 enum class CliCommand {
     Ports,
@@ -25,18 +27,17 @@ struct CliOptions {
     CliCommand command = CliCommand::Ports;
     bool json = false;
 
-    std::string port;          // --port: a listed name, a port number or a device path
-    PortLineSettings line;     // --baud, --data, --stop, --parity
-    int tab = -1;              // --type, as the window's tab: kTabTarvo, kTabMirell, kTabOskan
-    std::uint8_t address = 0;  // --address
-    std::uint8_t to = 0;       // --to
-    std::uint8_t from = 0;     // --from
+    std::string port;                   // --port: a listed name, a port number or a device path
+    LineSettings line;                  // --baud, --data, --stop, --parity
+    std::optional<DeviceModel> model;   // --type
+    std::uint8_t address = 0;           // --address
+    std::uint8_t to = 0;                // --to
+    std::uint8_t from = 0;              // --from
     std::optional<double> waitSeconds;  // --wait
     std::string file;                   // --file
 
     // mirell: the function and value to send.
-    std::uint8_t mirellFunction = 0;
-    std::uint8_t mirellValue = 0;
+    MirellCommand mirell{0, 0};
     // oskan: channel 1..8, or the feedback switch (channel 0).
     unsigned oskanChannel = 0;
     bool on = false;
@@ -60,7 +61,5 @@ CliParse ParseCommandLine(const std::vector<std::string>& args);
 
 // The subcommand's name as typed: "ports", "auto-assign", ...
 const char* CommandName(CliCommand command);
-// "tarvo", "mirell", "oskan" for a tab; "unknown" otherwise.
-const char* TypeName(int tab);
 // The whole --help text of the tool.
 std::string ToolHelp();

@@ -1,17 +1,16 @@
 #include "cli/commands.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <memory>
 #include <sstream>
-#include <string>
 
 #include "bus/commands.h"
 #include "bus/frame.h"
+#include "bus/frame_decode.h"
 #include "cli/bus_client.h"
-#include "cli/json_writer.h"
 #include "cli/key_config_file.h"
+#include "cli/output.h"
 #include "cli/port_choice.h"
 
 namespace {
@@ -22,349 +21,177 @@ milliseconds WaitOf(const CliOptions& o) {
     return milliseconds(static_cast<long>(o.Wait() * 1000.0 + 0.5));
 }
 
-template <class Bytes>
-std::string Hex(const Bytes& bytes) {
-    std::string out;
-    for (const auto b : bytes) {
-        char text[4];
-        std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(b));
-        if (!out.empty()) {
-            out += ' ';
-        }
-        out += text;
-    }
-    return out;
-}
-
 std::string Seconds(const CliOptions& o) {
     std::ostringstream s;
     s << o.Wait() << " s";
     return s.str();
 }
 
-const char* TypeNameOfCode(std::uint8_t code) {
-    switch (code) {
-        case kTypeTarvo:
-            return "tarvo";
-        case kTypeMirell:
-            return "mirell";
-        case kTypeOskan:
-            return "oskan";
-        default:
-            return "unknown";
-    }
+const char* NameOf(const CliOptions& o) {
+    return o.model ? ModelInfo(*o.model).name : "unknown";
 }
 
-void Error(const std::string& text) {
-    std::fprintf(stderr, "orvalctl: %s\n", text.c_str());
+CommandResult Failed(int status, std::string line, CommandOutput output = {}) {
+    return {status, std::move(output), {std::move(line)}};
 }
 
-void PrintJson(const JsonWriter& json) {
-    std::printf("%s\n", json.Text().c_str());
-}
-
-void WriteDevices(JsonWriter& json, const std::vector<FoundDevice>& devices) {
-    json.Key("devices").BeginArray();
-    for (const FoundDevice& d : devices) {
-        json.BeginObject()
-            .Key("address")
-            .Number(d.address)
-            .Key("type")
-            .String(TypeNameOfCode(d.type))
-            .Key("state")
-            .String(Hex(d.state))
-            .EndObject();
-    }
-    json.EndArray();
-}
-
-void PrintDevices(const std::vector<FoundDevice>& devices) {
-    if (devices.empty()) {
-        return;
-    }
-    std::printf("ADDRESS  TYPE    STATE\n");
-    for (const FoundDevice& d : devices) {
-        std::printf("%7u  %-6s  %s\n", static_cast<unsigned>(d.address), TypeNameOfCode(d.type),
-                    Hex(d.state).c_str());
-    }
-}
-
-// Opens the port the options name; on failure says why and gives the exit status.
-std::optional<int> OpenPort(BusClient& bus, const CliOptions& o) {
+// Opens the port the options name with the model's tab current, so that the session's
+// commands go to that device type. On failure `failed` holds the exit status and the reason.
+std::unique_ptr<BusClient> OpenBus(const CliOptions& o, DeviceModel model, CommandResult* failed) {
     std::vector<SerialPortEntry> ports;
     ListPortsLikeTheWindow(&ports);  // a sysfs that can't be read still allows a device path
     const std::optional<SerialPortEntry> port = ChoosePort(o.port, ports);
     if (!port) {
-        Error("no port '" + o.port + "': 'orvalctl ports' lists the ports by name and number");
-        return kExitPort;
+        *failed = Failed(kExitPort, "no port '" + o.port +
+                                        "': 'orvalctl ports' lists the ports by name and number");
+        return nullptr;
     }
+    auto bus = std::make_unique<BusClient>();
     std::string reason;
-    if (!bus.Open(*port, o.line, &reason)) {
+    if (!bus->Open(*port, o.line, &reason)) {
         // The window's words for a port that won't open, and why.
-        Error("cannot open " + port->name + " (" + port->path + "): 串口被占用或不存!" +
-              (reason.empty() ? "" : " " + reason));
-        return kExitPort;
+        *failed =
+            Failed(kExitPort, "cannot open " + port->name + " (" + port->path +
+                                  "): 串口被占用或不存!" + (reason.empty() ? "" : " " + reason));
+        return nullptr;
     }
-    return std::nullopt;
+    bus->UseModel(model);
+    return bus;
 }
 
-// Searches on the current tab and collects the answers for the options' wait.
-void Search(BusClient& bus, const CliOptions& o) {
+// Searches for the current model and collects the answers for the options' wait.
+std::vector<FoundDevice> Search(BusClient& bus, const CliOptions& o) {
     bus.ClearFound();
     bus.SendAndWait([&] { bus.Session().SendSearch(); });
     bus.Pump(WaitOf(o));
+    return bus.Found();
 }
 
-int RunPorts(const CliOptions& o) {
-    std::vector<SerialPortEntry> ports;
-    const bool ok = ListPortsLikeTheWindow(&ports);
-    if (!ok) {
-        Error("cannot read /sys/class/tty; only published ports are listed");
+CommandResult RunPorts(const CliOptions&) {
+    PortsResult r;
+    if (!ListPortsLikeTheWindow(&r.ports)) {
+        return Failed(kExitNoAnswer, "cannot read /sys/class/tty; only published ports are listed",
+                      r);
     }
-    if (o.json) {
-        JsonWriter json;
-        json.BeginObject().Key("ports").BeginArray();
-        for (const SerialPortEntry& p : ports) {
-            json.BeginObject().Key("name").String(p.name).Key("number").Number(p.number);
-            json.Key("path").String(p.path).Key("usb");
-            if (p.usb.Empty()) {
-                json.Null();
-            } else {
-                json.BeginObject()
-                    .Key("manufacturer")
-                    .String(p.usb.manufacturer)
-                    .Key("product")
-                    .String(p.usb.product)
-                    .Key("serial")
-                    .String(p.usb.serial)
-                    .Key("by_id")
-                    .String(p.usb.byId)
-                    .EndObject();
-            }
-            json.EndObject();
-        }
-        json.EndArray().EndObject();
-        PrintJson(json);
-    } else if (ports.empty()) {
-        std::printf("no serial ports\n");
-    } else {
-        std::size_t width = 4;
-        for (const SerialPortEntry& p : ports) {
-            width = std::max(width, p.name.size());
-        }
-        std::printf("%-*s  NUMBER  PATH\n", static_cast<int>(width), "NAME");
-        for (const SerialPortEntry& p : ports) {
-            std::string usb;
-            for (const std::string* field :
-                 {&p.usb.manufacturer, &p.usb.product, &p.usb.serial, &p.usb.byId}) {
-                if (!field->empty()) {
-                    usb += (usb.empty() ? "" : ", ") + *field;
-                }
-            }
-            std::printf("%-*s  %6u  %s%s\n", static_cast<int>(width), p.name.c_str(),
-                        static_cast<unsigned>(p.number), p.path.c_str(),
-                        usb.empty() ? "" : ("  (" + usb + ")").c_str());
-        }
-    }
-    return ok ? kExitOk : kExitNoAnswer;
+    return {kExitOk, r, {}};
 }
 
-int RunSearch(const CliOptions& o) {
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
+CommandResult RunSearch(const CliOptions& o) {
+    CommandResult failed;
+    const auto bus = OpenBus(o, *o.model, &failed);
+    if (!bus) {
+        return failed;
     }
-    bus.UseTab(o.tab);
-    Search(bus, o);
-    const std::vector<FoundDevice> found = bus.Found();
-    bus.Close();
-    if (o.json) {
-        JsonWriter json;
-        json.BeginObject();
-        WriteDevices(json, found);
-        json.EndObject();
-        PrintJson(json);
-    } else {
-        PrintDevices(found);
+    SearchResult r{Search(*bus, o)};
+    bus->Close();
+    if (r.devices.empty()) {
+        return Failed(kExitNoAnswer,
+                      std::string("no ") + NameOf(o) + " device answered within " + Seconds(o), r);
     }
-    if (found.empty()) {
-        Error(std::string("no ") + TypeName(o.tab) + " device answered within " + Seconds(o));
-        return kExitNoAnswer;
-    }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
-int RunAssign(const CliOptions& o) {
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
+CommandResult RunAssign(const CliOptions& o) {
+    CommandResult failed;
+    const auto bus = OpenBus(o, *o.model, &failed);
+    if (!bus) {
+        return failed;
     }
-    bus.UseTab(o.tab);
-    // The device names itself by the state bytes of its search reply, as in the window's list.
-    Search(bus, o);
+    AssignResult r;
+    r.model = &ModelInfo(*o.model);
+    r.device = o.address;
+    r.to = o.to;
+    // The device names itself by the state bytes of its search reply, as in the window's list;
+    // the last answer from that address counts, as the page keeps it.
     std::optional<std::array<std::uint8_t, 4>> state;
-    for (const FoundDevice& d : bus.Found()) {
+    for (const FoundDevice& d : Search(*bus, o)) {
         if (d.address == o.address) {
-            state = d.state;  // the last answer from that address, as the page keeps it
+            state = d.state;
         }
     }
-    const auto report = [&](bool written, bool answered, const std::vector<FoundDevice>& after) {
-        if (o.json) {
-            JsonWriter json;
-            json.BeginObject()
-                .Key("device")
-                .Number(o.address)
-                .Key("address")
-                .Number(o.to)
-                .Key("written")
-                .Bool(written)
-                .Key("answered")
-                .Bool(answered);
-            WriteDevices(json, after);
-            json.EndObject();
-            PrintJson(json);
-        } else if (written) {
-            std::printf("%s %u -> %u: %s\n", TypeName(o.tab), static_cast<unsigned>(o.address),
-                        static_cast<unsigned>(o.to),
-                        answered ? "a device answers at the new address"
-                                 : "no device answers at the new address");
-            PrintDevices(after);
-        }
-    };
     if (!state) {
-        bus.Close();
-        report(false, false, {});
-        Error(std::string("no ") + TypeName(o.tab) + " device answered at address " +
-              std::to_string(o.address) + " within " + Seconds(o));
-        return kExitNoAnswer;
+        bus->Close();
+        return Failed(kExitNoAnswer,
+                      std::string("no ") + NameOf(o) + " device answered at address " +
+                          std::to_string(o.address) + " within " + Seconds(o),
+                      r);
     }
-    bus.SendAndWait([&] {
-        bus.Session().SendAddressWrite(o.address, o.to, o.tab == kTabMirell ? &*state : nullptr);
+    bus->SendAndWait([&] {
+        const bool byState = r.model->addressWrite == AddressWrite::ByState;
+        bus->Session().SendAddressWrite(o.address, o.to, byState ? &*state : nullptr);
     });
     // The pause handles received bytes, then the search shows where the devices are now.
-    bus.Pump(milliseconds(kAddressWritePauseMs));
-    Search(bus, o);
-    const std::vector<FoundDevice> after = bus.Found();
-    bus.Close();
-    const bool answered = std::any_of(after.begin(), after.end(),
-                                      [&](const FoundDevice& d) { return d.address == o.to; });
-    report(true, answered, after);
-    if (!answered) {
-        Error("no device answered at address " + std::to_string(o.to) + " within " + Seconds(o));
-        return kExitNoAnswer;
+    bus->Pump(milliseconds(kAddressWritePauseMs));
+    r.written = true;
+    r.after = Search(*bus, o);
+    bus->Close();
+    r.answered = std::any_of(r.after.begin(), r.after.end(),
+                             [&](const FoundDevice& d) { return d.address == o.to; });
+    if (!r.answered) {
+        return Failed(
+            kExitNoAnswer,
+            "no device answered at address " + std::to_string(o.to) + " within " + Seconds(o), r);
     }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
-int RunAutoAssign(const CliOptions& o) {
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
+CommandResult RunAutoAssign(const CliOptions& o) {
+    CommandResult failed;
+    const auto bus = OpenBus(o, *o.model, &failed);
+    if (!bus) {
+        return failed;
     }
-    bus.UseTab(o.tab);
     const auto start = BusClient::Clock::now();
-    bus.SendAndWait([&] { bus.Session().StartAutoAssign(o.from); });
+    bus->SendAndWait([&] { bus->Session().StartAutoAssign(o.from); });
     // The devices ask one after another; the assignment is over when the bus has been quiet
     // for the wait (or every address has been handed out once).
     const milliseconds quiet = WaitOf(o);
     for (;;) {
-        const auto last = std::max(start, bus.LastFrameTime());
+        const auto last = std::max(start, bus->LastFrameTime());
         const auto now = BusClient::Clock::now();
-        if (now - last >= quiet || bus.HandedOut().size() >= 255) {
+        if (now - last >= quiet || bus->HandedOut().size() >= 255) {
             break;
         }
-        bus.Pump(std::min(
+        bus->Pump(std::min(
             milliseconds(50),
             std::chrono::duration_cast<milliseconds>(quiet - (now - last)) + milliseconds(1)));
     }
-    const std::vector<HandedOutAddress> handed = bus.HandedOut();
-    const unsigned next = bus.Session().NextAddress();
-    bus.Close();
-    const bool allConfirmed = std::all_of(handed.begin(), handed.end(),
-                                          [](const HandedOutAddress& h) { return h.confirmed; });
-    if (o.json) {
-        JsonWriter json;
-        json.BeginObject().Key("assigned").BeginArray();
-        for (const HandedOutAddress& h : handed) {
-            json.BeginObject()
-                .Key("address")
-                .Number(h.address)
-                .Key("identity")
-                .String(Hex(h.identity))
-                .Key("confirmed")
-                .Bool(h.confirmed)
-                .EndObject();
-        }
-        json.EndArray().Key("next").Number(next).EndObject();
-        PrintJson(json);
-    } else {
-        if (!handed.empty()) {
-            std::printf("ADDRESS  IDENTITY     CONFIRMED\n");
-        }
-        for (const HandedOutAddress& h : handed) {
-            std::printf("%7u  %s  %s\n", static_cast<unsigned>(h.address), Hex(h.identity).c_str(),
-                        h.confirmed ? "yes" : "no");
-        }
-        std::printf("next address: %u\n", next);
+    AutoAssignResult r{bus->HandedOut(), bus->Session().NextAddress()};
+    bus->Close();
+    if (r.assigned.empty()) {
+        return Failed(
+            kExitNoAnswer,
+            std::string("no ") + NameOf(o) + " device asked for an address within " + Seconds(o),
+            r);
     }
-    if (handed.empty()) {
-        Error(std::string("no ") + TypeName(o.tab) + " device asked for an address within " +
-              Seconds(o));
-        return kExitNoAnswer;
+    if (!std::all_of(r.assigned.begin(), r.assigned.end(),
+                     [](const HandedOutAddress& h) { return h.confirmed; })) {
+        return Failed(kExitNoAnswer, "not every device confirmed its address", r);
     }
-    if (!allConfirmed) {
-        Error("not every device confirmed its address");
-        return kExitNoAnswer;
-    }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
-int RunReadConfig(const CliOptions& o) {
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
+CommandResult RunReadConfig(const CliOptions& o) {
+    CommandResult failed;
+    const auto bus = OpenBus(o, DeviceModel::Tarvo, &failed);
+    if (!bus) {
+        return failed;
     }
-    bus.UseTab(kTabTarvo);
-    bus.SendAndWait([&] { bus.Session().SendReadConfig(o.address); });
-    const bool got = bus.PumpUntil(
-        [&] { return bus.Config().has_value() && bus.ConfigSource() == o.address; }, WaitOf(o));
-    std::optional<TarvoConfig> config;
-    if (got) {
-        config = DecodeTarvoConfig(*bus.Config());
+    ReadConfigResult r{o.address, std::nullopt};
+    bus->SendAndWait([&] { bus->Session().SendReadConfig(o.address); });
+    if (bus->PumpUntil(
+            [&] { return bus->Config().has_value() && bus->ConfigSource() == o.address; },
+            WaitOf(o))) {
+        r.config = DecodeTarvoConfig(*bus->Config());
     }
-    bus.Close();
-    if (!config) {
-        if (o.json) {
-            JsonWriter json;
-            json.BeginObject().Key("address").Number(o.address).Key("config").Null().EndObject();
-            PrintJson(json);
-        }
-        Error("no configuration reply from address " + std::to_string(o.address) + " within " +
-              Seconds(o));
-        return kExitNoAnswer;
+    bus->Close();
+    if (!r.config) {
+        return Failed(kExitNoAnswer,
+                      "no configuration reply from address " + std::to_string(o.address) +
+                          " within " + Seconds(o),
+                      r);
     }
-    const TarvoConfig& c = *config;
-    if (o.json) {
-        const auto word = [](const std::string& w, unsigned index) {
-            return w.empty() ? "index " + std::to_string(index) : w;
-        };
-        JsonWriter json;
-        json.BeginObject().Key("address").Number(o.address).Key("config").BeginObject();
-        json.Key("key_mode").String(c.keyMode != 0 ? "short-long" : "press-release");
-        json.Key("long_press_ms").Number(c.longPressMs);
-        json.Key("press_codes").String(FormatCodes(c.pressCodes));
-        json.Key("release_codes").String(FormatCodes(c.releaseCodes));
-        json.Key("baud").Number(c.baud);
-        json.Key("data_bits").String(word(DataBitsWord(c.dataBitsIndex), c.dataBitsIndex));
-        json.Key("stop_bits").String(word(StopBitsWord(c.stopBitsIndex), c.stopBitsIndex));
-        json.Key("parity").String(word(ParityWord(c.parityIndex), c.parityIndex));
-        json.EndObject().EndObject();
-        PrintJson(json);
-    } else {
-        std::printf("# key configuration of TARVO %u\n%s", static_cast<unsigned>(o.address),
-                    FormatKeyConfig(c).c_str());
-    }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
@@ -380,11 +207,32 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return text.str();
 }
 
-int RunWriteKeyConfig(const CliOptions& o) {
+// The frames of the key-configuration sequence through the tool's bus: each one written on the
+// line before the pause after it begins, and received bytes handled meanwhile.
+class ToolLink : public IKeyConfigLink {
+public:
+    explicit ToolLink(BusClient& bus) : m_bus(bus) {}
+    bool Send(const Build& build) override {
+        if (m_bus.SendAndWait([&] { m_bus.Session().BuildAndSend(build); })) {
+            ++m_written;
+        }
+        return true;  // a frame that did not go out in time is counted, not waited for again
+    }
+    bool Pause(std::chrono::milliseconds gap) override {
+        m_bus.Pump(gap);
+        return true;
+    }
+    std::size_t Written() const { return m_written; }
+
+private:
+    BusClient& m_bus;
+    std::size_t m_written = 0;
+};
+
+CommandResult RunWriteKeyConfig(const CliOptions& o) {
     const std::optional<std::string> text = ReadFile(o.file);
     if (!text) {
-        Error("cannot read " + o.file);
-        return kExitUsage;
+        return Failed(kExitUsage, "cannot read " + o.file);
     }
     KeyConfigError fault;
     const std::optional<KeyConfigSettings> settings = ParseKeyConfig(*text, &fault);
@@ -396,124 +244,62 @@ int RunWriteKeyConfig(const CliOptions& o) {
         if (!fault.key.empty()) {
             where += ": " + fault.key;
         }
-        Error(where + ": " + fault.message);
-        return kExitUsage;
+        return Failed(kExitUsage, where + ": " + fault.message);
     }
-    const KeyConfigSettings& s = *settings;
 
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
+    CommandResult failed;
+    const auto bus = OpenBus(o, DeviceModel::Tarvo, &failed);
+    if (!bus) {
+        return failed;
     }
-    bus.UseTab(kTabTarvo);
-    const std::size_t framesBefore = bus.Frames().size();
-    const std::uint8_t device = o.address;
-    constexpr milliseconds kFrameGap(100);
-
-    // Key mode and long-press time, the first and the second code set, the serial format: each
-    // built and handed over under the frame's lock, and the next one 100 ms after it went out.
-    std::size_t written = 0;
-    const auto send = [&](auto build) {
-        if (bus.SendAndWait([&] { bus.Session().BuildAndSend(build); })) {
-            ++written;
-        }
-        bus.Pump(kFrameGap);
-    };
-    send([&](TxFrame::Bytes& b) {
-        return BuildKeyModeFrame(b, device, s.shortLong, s.longPressMs);
-    });
-    send([&](TxFrame::Bytes& b) {
-        return BuildFunctionCodesFrame(b, device, true, s.pressCodes.data(), s.pressCodes.size());
-    });
-    send([&](TxFrame::Bytes& b) {
-        return BuildFunctionCodesFrame(b, device, false, s.releaseCodes.data(),
-                                       s.releaseCodes.size());
-    });
-    send([&](TxFrame::Bytes& b) {
-        return BuildSerialFormatFrame(b, s.baud, s.dataBitsIndex, s.stopBitsIndex, s.parityIndex);
-    });
+    const std::size_t framesBefore = bus->Frames().size();
+    const KeyConfigFields fields = settings->Fields();
+    FixedKeyConfigSource source(o.address, fields);
+    ToolLink link(*bus);
+    WriteKeyConfig(fields, source, link);
 
     // The panel confirms each frame with a frame of the same command from its address.
-    struct Confirmations {
-        bool keyMode = false, pressCodes = false, releaseCodes = false, serialFormat = false;
-        bool All() const { return keyMode && pressCodes && releaseCodes && serialFormat; }
-    } got;
-    const auto count = [&] {
-        got = {};
-        const auto& frames = bus.Frames();
-        for (std::size_t i = framesBefore; i < frames.size(); ++i) {
-            const auto& f = frames[i];
-            if (f[kPosSource] != device) {
-                continue;
-            }
-            switch (f[kPosCommand]) {
-                case kCmdKeyMode:
-                    got.keyMode = true;
-                    break;
-                case kCmdFunctionCodes:
-                    (got.pressCodes ? got.releaseCodes : got.pressCodes) = true;
-                    break;
-                case kCmdSerialFormat:
-                    got.serialFormat = true;
-                    break;
-                default:
-                    break;
-            }
+    KeyConfigConfirmations got(o.address);
+    std::size_t seen = framesBefore;
+    const auto take = [&] {
+        for (; seen < bus->Frames().size(); ++seen) {
+            got.OnFrame(bus->Frames()[seen].data());
         }
         return got.All();
     };
-    bus.PumpUntil(count, WaitOf(o));
-    count();
-    bus.Close();
+    bus->PumpUntil(take, WaitOf(o));
+    take();
+    bus->Close();
 
-    if (o.json) {
-        JsonWriter json;
-        json.BeginObject()
-            .Key("address")
-            .Number(device)
-            .Key("written")
-            .Number(static_cast<std::int64_t>(written))
-            .Key("confirmed")
-            .BeginObject()
-            .Key("key_mode")
-            .Bool(got.keyMode)
-            .Key("press_codes")
-            .Bool(got.pressCodes)
-            .Key("release_codes")
-            .Bool(got.releaseCodes)
-            .Key("serial_format")
-            .Bool(got.serialFormat)
-            .EndObject()
-            .EndObject();
-        PrintJson(json);
-    } else {
-        const auto yes = [](bool b) { return b ? "confirmed" : "NOT confirmed"; };
-        std::printf("TARVO %u: %zu of 4 frames written\n", static_cast<unsigned>(device), written);
-        std::printf("  key mode and long-press time  %s\n", yes(got.keyMode));
-        std::printf("  first code set                %s\n", yes(got.pressCodes));
-        std::printf("  second code set               %s\n", yes(got.releaseCodes));
-        std::printf("  serial format                 %s\n", yes(got.serialFormat));
+    WriteKeyConfigResult r{o.address, link.Written(), {}};
+    for (std::size_t i = 0; i < kKeyConfigSteps.size(); ++i) {
+        r.confirmed[i] = got.Confirmed(kKeyConfigSteps[i]);
     }
-    if (written < 4 || !got.All()) {
-        Error("TARVO " + std::to_string(device) + " did not confirm every frame within " +
-              Seconds(o));
-        return kExitNoAnswer;
+    if (r.written < kKeyConfigSteps.size() || !got.All()) {
+        return Failed(kExitNoAnswer,
+                      "TARVO " + std::to_string(o.address) +
+                          " did not confirm every frame within " + Seconds(o),
+                      r);
     }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
 // MIRELL and OSKAN commands: one frame, no answer. Done when the frame went out.
-int RunDeviceCommand(const CliOptions& o) {
-    BusClient bus;
-    if (const auto failed = OpenPort(bus, o)) {
-        return *failed;
-    }
+CommandResult RunDeviceCommand(const CliOptions& o) {
     const bool mirell = o.command == CliCommand::Mirell;
-    bus.UseTab(mirell ? kTabMirell : kTabOskan);
-    const bool sent = bus.SendAndWait([&] {
-        bus.Session().BuildAndSend([&](TxFrame::Bytes& b) {
+    const DeviceModel model = mirell ? DeviceModel::Mirell : DeviceModel::Oskan;
+    CommandResult failed;
+    const auto bus = OpenBus(o, model, &failed);
+    if (!bus) {
+        return failed;
+    }
+    DeviceCommandResult r;
+    r.model = &ModelInfo(model);
+    r.address = o.address;
+    r.sent = bus->SendAndWait([&] {
+        bus->Session().BuildAndSend([&](TxFrame::Bytes& b) {
             if (mirell) {
-                return BuildMirellCommandFrame(b, o.address, o.mirellFunction, o.mirellValue);
+                return BuildMirellCommandFrame(b, o.address, o.mirell.function, o.mirell.value);
             }
             if (o.oskanChannel == 0) {
                 return BuildOskanFeedbackFrame(b, o.address, o.on);
@@ -521,29 +307,21 @@ int RunDeviceCommand(const CliOptions& o) {
             return BuildOskanChannelFrame(b, o.address, o.oskanChannel - 1, o.on);
         });
     });
-    const std::vector<std::vector<std::uint8_t>> frames = bus.WrittenFrames();
-    bus.Close();
-    const std::string frame = sent && !frames.empty() ? Hex(frames.back()) : std::string();
-    const char* model = mirell ? "MIRELL" : "OSKAN";
-    if (o.json) {
-        JsonWriter json;
-        json.BeginObject().Key("address").Number(o.address).Key("sent").Bool(sent);
-        json.Key("frame").String(frame).EndObject();
-        PrintJson(json);
-    } else if (sent) {
-        std::printf("%s %u: sent %s\n", model, static_cast<unsigned>(o.address), frame.c_str());
+    const std::vector<std::vector<std::uint8_t>> frames = bus->WrittenFrames();
+    bus->Close();
+    if (r.sent && !frames.empty()) {
+        r.frame = FormatHex(frames.back().data(), frames.back().size());
     }
-    if (!sent) {
-        Error(std::string("the frame to ") + model + " " + std::to_string(o.address) +
-              " did not go out");
-        return kExitNoAnswer;
+    if (!r.sent) {
+        return Failed(kExitNoAnswer,
+                      std::string("the frame to ") + r.model->title + " " +
+                          std::to_string(o.address) + " did not go out",
+                      r);
     }
-    return kExitOk;
+    return {kExitOk, r, {}};
 }
 
-}  // namespace
-
-int RunCommand(const CliOptions& options) {
+CommandResult Run(const CliOptions& options) {
     switch (options.command) {
         case CliCommand::Ports:
             return RunPorts(options);
@@ -561,5 +339,13 @@ int RunCommand(const CliOptions& options) {
         case CliCommand::Oskan:
             return RunDeviceCommand(options);
     }
-    return kExitUsage;
+    return {kExitUsage, {}, {}};
+}
+
+}  // namespace
+
+int RunCommand(const CliOptions& options) {
+    const CommandResult result = Run(options);
+    PrintResult(result, options.json);
+    return result.status;
 }

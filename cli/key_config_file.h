@@ -25,7 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "bus/line_settings.h"
 #include "bus/tarvo_config.h"
+#include "session/key_config_sequence.h"
 
 struct KeyConfigSettings {
     bool shortLong = true;
@@ -42,6 +44,10 @@ struct KeyConfigSettings {
     // The code bytes of each set, as the page's conversion makes them from text and flag.
     std::vector<std::uint8_t> pressCodes;
     std::vector<std::uint8_t> releaseCodes;
+
+    // What the key-configuration write sequence takes: the same values, with the code texts as
+    // the page's edits hold them.
+    KeyConfigFields Fields() const;
 };
 
 struct KeyConfigError {
@@ -59,9 +65,3 @@ std::optional<KeyConfigSettings> ParseKeyConfig(const std::string& text, KeyConf
 // or an index no list has) are written as they are, marked in a comment; writing such a file
 // back is refused.
 std::string FormatKeyConfig(const TarvoConfig& config);
-
-// The words of the page's lists, for printing a read-back configuration: "8", "1.5", "none".
-// Empty for an index the list lacks.
-std::string DataBitsWord(unsigned index);
-std::string StopBitsWord(unsigned index);
-std::string ParityWord(unsigned index);

@@ -7,27 +7,12 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <string_view>
 
-#include "bus/commands.h"
-#include "bus/function_codes.h"
 #include "pages/page_host.h"
 #include "pages/tarvo_dlg.h"
 #include "platform/message_box.h"
 
 namespace {
-
-constexpr auto kFrameGap = std::chrono::milliseconds(100);
-
-std::u16string_view View(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-
-// Plain-character text (hex cleared) that holds a character with no single-byte form.
-bool Unencodable(const QString& text, bool hex) {
-    std::array<std::uint8_t, 260> buffer{};
-    return !hex && CodeTextToBytes(View(text), false, buffer) == kCodeTextUnencodable;
-}
 
 // Taken around posting a read to the UI thread and again before the UI thread runs it, so what
 // the read captures is ordered before its use also for a thread checker that cannot see inside
@@ -43,9 +28,9 @@ struct CKeyConfigWriter::Shared {
     std::atomic<bool> running{true};
 
     // Waits for the pause between frames; false when told to stop meanwhile.
-    bool Pause() {
+    bool Pause(std::chrono::milliseconds gap) {
         std::unique_lock lock(mutex);
-        return !changed.wait_for(lock, kFrameGap, [&] { return stop; });
+        return !changed.wait_for(lock, gap, [&] { return stop; });
     }
 
     // Runs f on the thread of `context` (the UI thread) and returns its result; nothing when the
@@ -122,98 +107,87 @@ void CKeyConfigWriter::OnWriteKeyConfig(CPageHost& host, CTarvoDlg& page, int cu
     // A long-press entry that is no number has been prompted for; the value held before is
     // then checked and sent.
     page.UpdateData(true);
-    if (page.m_nLongPressMs < kMinLongPressMs || page.m_nLongPressMs > kMaxLongPressMs) {
-        ShowMessageBox("长按时间有效值为600ms-10000ms之间!", kAppName, MB_OK);
+    const KeyConfigFields fields = page.Fields();
+    if (const std::optional<KeyConfigRefusal> refusal = CheckKeyConfig(fields)) {
+        // The long-press message is the plain one the window has always shown; the two later
+        // checks warn.
+        const unsigned flags =
+            *refusal == KeyConfigRefusal::LongPressOutOfRange ? MB_OK : MB_OK | MB_ICONWARNING;
+        ShowMessageBox(RefusalText(*refusal), kAppName, flags);
         return;
     }
-    if (Unencodable(page.m_strPressCodes, page.IsPressHex()) ||
-        Unencodable(page.m_strReleaseCodes, page.IsReleaseHex())) {
-        ShowMessageBox("功能码含有无法按单字节发送的字符!", kAppName, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    // A configuration read back with a rate or an index the lists don't have leaves a list
-    // without a selection; there is no serial format to send then.
-    if (!page.SelectedSerialFormat()) {
-        ShowMessageBox("请选择设备串口配置的波特率、数据位、停止位和校验!", kAppName,
-                       MB_OK | MB_ICONWARNING);
-        return;
-    }
-
-    Inputs inputs{page.m_strPressCodes, page.m_strReleaseCodes, page.m_nLongPressMs};
     m_shared = std::make_shared<Shared>();
-    m_worker = std::thread(WriteKeyConfigThread, m_shared, &host, &page, std::move(inputs));
+    m_worker = std::thread(WriteKeyConfigThread, m_shared, &host, &page, fields);
 }
 
+// The device list's selection and the page's flags, read on the UI thread at the time of each
+// frame.
+class CKeyConfigWriter::PageSource : public IKeyConfigSource {
+public:
+    PageSource(std::shared_ptr<Shared> shared, CPageHost* host, CTarvoDlg* page)
+        : m_shared(std::move(shared)), m_host(host), m_page(page) {}
+
+    std::optional<Target> TargetOf(KeyConfigStep step) override {
+        bool (CTarvoDlg::*flag)() const = &CTarvoDlg::IsShortLongMode;
+        if (step == KeyConfigStep::PressCodes) {
+            flag = &CTarvoDlg::IsPressHex;
+        } else if (step == KeyConfigStep::ReleaseCodes) {
+            flag = &CTarvoDlg::IsReleaseHex;
+        }
+        // Nothing when stopping; no address when no device is selected any more, and then
+        // nothing is sent blind.
+        struct Read {
+            std::optional<std::uint8_t> address;
+            bool flag = false;
+        };
+        CPageHost* host = m_host;
+        CTarvoDlg* page = m_page;
+        const auto read = Shared::OnUiThread<Read>(m_shared, page, [host, page, flag] {
+            return Read{host->SelectedDeviceAddress(), (page->*flag)()};
+        });
+        if (!read || !read->address) {
+            return std::nullopt;
+        }
+        return Target{*read->address, read->flag};
+    }
+
+    std::optional<DeviceSerialFormat> SerialFormat() override {
+        CTarvoDlg* page = m_page;
+        const auto format = Shared::OnUiThread<std::optional<DeviceSerialFormat>>(
+            m_shared, page, [page] { return page->SelectedSerialFormat(); });
+        return format ? *format : std::nullopt;
+    }
+
+private:
+    std::shared_ptr<Shared> m_shared;
+    CPageHost* m_host;
+    CTarvoDlg* m_page;
+};
+
+// Each frame built and handed over under the outgoing frame's lock, so it never mixes with a
+// frame of the UI thread; the pauses end early when the writer is stopped.
+class CKeyConfigWriter::PageLink : public IKeyConfigLink {
+public:
+    PageLink(std::shared_ptr<Shared> shared, CPageHost* host)
+        : m_shared(std::move(shared)), m_host(host) {}
+    bool Send(const Build& build) override {
+        m_host->BuildAndSend(build);
+        return true;
+    }
+    bool Pause(std::chrono::milliseconds gap) override { return m_shared->Pause(gap); }
+
+private:
+    std::shared_ptr<Shared> m_shared;
+    CPageHost* m_host;
+};
+
 void CKeyConfigWriter::WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPageHost* host,
-                                            CTarvoDlg* page, Inputs inputs) {
+                                            CTarvoDlg* page, KeyConfigFields fields) {
     struct Done {
         Shared& s;
         ~Done() { s.running = false; }
     } done{*shared};
-
-    // The selected device's address and one page setting, read together on the UI thread.
-    // Nothing when stopping; an empty address when no device is selected any more.
-    struct Target {
-        std::optional<std::uint8_t> address;
-        bool flag = false;
-    };
-    const auto readTarget = [&](auto pageFlag) {
-        return Shared::OnUiThread<Target>(shared, page, [host, page, pageFlag] {
-            return Target{host->SelectedDeviceAddress(), (page->*pageFlag)()};
-        });
-    };
-
-    // 0x26: key mode and long-press time.
-    const auto mode = readTarget(&CTarvoDlg::IsShortLongMode);
-    if (!mode || !mode->address) {
-        return;  // stopped, or the device list lost its selection: nothing is sent blind
-    }
-    host->BuildAndSend([&](TxFrame::Bytes& bytes) {
-        return BuildKeyModeFrame(bytes, *mode->address, mode->flag, inputs.longPressMs);
-    });
-    if (!shared->Pause()) {
-        return;
-    }
-
-    // 0x27: the first code set, then the second.
-    const struct {
-        const QString& text;
-        bool (CTarvoDlg::*hex)() const;
-        bool firstSet;
-    } sets[] = {{inputs.pressCodes, &CTarvoDlg::IsPressHex, true},
-                {inputs.releaseCodes, &CTarvoDlg::IsReleaseHex, false}};
-    for (const auto& set : sets) {
-        const auto target = readTarget(set.hex);
-        if (!target || !target->address) {
-            return;
-        }
-        std::array<std::uint8_t, 260> codes{};
-        int n = 0;
-        if (!set.text.isEmpty()) {
-            n = CodeTextToBytes(View(set.text), target->flag, codes);
-            if (n == kCodeTextUnencodable) {
-                return;  // the check box was cleared after the click: nothing more is sent
-            }
-        }
-        host->BuildAndSend([&](TxFrame::Bytes& bytes) {
-            return BuildFunctionCodesFrame(bytes, *target->address, set.firstSet, codes.data(),
-                                           static_cast<std::size_t>(n));
-        });
-        if (!shared->Pause()) {
-            return;
-        }
-    }
-
-    // 0x25: the device's serial format; bytes 2 and 3 stay as the frame before left them.
-    const auto format = Shared::OnUiThread<std::optional<DeviceSerialFormat>>(
-        shared, page, [page] { return page->SelectedSerialFormat(); });
-    if (!format || !*format) {
-        return;
-    }
-    const DeviceSerialFormat& f = **format;
-    host->BuildAndSend([&](TxFrame::Bytes& bytes) {
-        return BuildSerialFormatFrame(bytes, f.baud, f.dataBitsIndex, f.stopBitsIndex,
-                                      f.parityIndex);
-    });
-    shared->Pause();
+    PageSource source(shared, host, page);
+    PageLink link(shared, host);
+    WriteKeyConfig(fields, source, link);
 }

@@ -11,10 +11,11 @@
 // Owned by the main dialog, which must Stop() it (or destroy it) before the page, the
 // outgoing frame or the serial engine go away.
 
-#include <QString>
 #include <cstdint>
 #include <memory>
 #include <thread>
+
+#include "session/key_config_sequence.h"
 
 class CPageHost;
 class CTarvoDlg;
@@ -28,9 +29,9 @@ public:
 
     // The click of "写入", on the UI thread. Ignored while a sequence runs. Checks the
     // selection, the current tab (0 = TARVO, else nothing happens), reads the page's dialog
-    // data and checks the long-press time (600..10000 ms), the code texts (plain characters
-    // must fit in one byte each) and the serial-format lists, telling the user in a message
-    // box when something is wrong; then starts the worker and returns at once.
+    // data and checks it (CheckKeyConfig: the long-press time, the code texts, the serial-format
+    // lists), telling the user in a message box when something is wrong; then starts the worker
+    // and returns at once.
     void OnWriteKeyConfig(CPageHost& host, CTarvoDlg& page, int currentTab);
 
     // Whether a sequence is running.
@@ -40,23 +41,20 @@ public:
     // thread even while the worker waits for it (it waits without blocking on it).
     void Stop();
 
-    // Long-press time limits, in milliseconds.
-    static constexpr std::uint32_t kMinLongPressMs = 600;
-    static constexpr std::uint32_t kMaxLongPressMs = 10000;
-
 private:
     // What one sequence shares with the UI thread: its stop request and running flag. Each
     // sequence has its own, so a call left queued for the UI thread by a stopped sequence
     // sees that it was stopped.
     struct Shared;
-    struct Inputs {
-        QString pressCodes;
-        QString releaseCodes;
-        std::uint32_t longPressMs = 0;
-    };
+    // The sequence's reads of the device list and the page, and its frames and pauses, from
+    // the worker.
+    class PageSource;
+    class PageLink;
 
+    // The worker: the one key-configuration sequence with the code texts and the long-press
+    // time the click read.
     static void WriteKeyConfigThread(std::shared_ptr<Shared> shared, CPageHost* host,
-                                     CTarvoDlg* page, Inputs inputs);
+                                     CTarvoDlg* page, KeyConfigFields fields);
 
     std::shared_ptr<Shared> m_shared;  // the current or last sequence
     std::thread m_worker;

@@ -7,17 +7,11 @@
 
 namespace {
 
-// Byte 8 of each switch: [0] when it has just moved to its upper half, [1] to its lower half.
-// The device takes the LIFTER values the other way round from the SCREEN values.
-constexpr std::uint8_t kScreenValues[2] = {0x01, 0x02};
-constexpr std::uint8_t kLifterValues[2] = {0x02, 0x01};
-constexpr std::uint8_t kProjectorValues[2] = {0x01, 0x00};
-constexpr std::uint8_t kSeqValues[2] = {0x01, 0x02};
-constexpr std::uint8_t kStop = 0x00;
-constexpr std::uint8_t kSeqEnable = 0x00;
-
-std::uint8_t ValueFor(const std::uint8_t (&values)[2], WPARAM previousState) {
-    return values[previousState == 0 ? 0 : 1];
+// The command of a switch that has just moved: to its upper half ("UP", "ON") when its state
+// before the click was 0, else to its lower half.
+const MirellCommand& Moved(WPARAM previousState, const MirellCommand& upper,
+                           const MirellCommand& lower) {
+    return previousState == 0 ? upper : lower;
 }
 
 // The rectangle of a template placeholder in the page's coordinates; empty when missing.
@@ -143,42 +137,42 @@ bool CMirellDlg::event(QEvent* e) {
 }
 
 void CMirellDlg::OnSeqOn() {
-    SendCommand(kMirellSequence, kSeqValues[0]);
+    SendCommand(mirell::kSeqOn);
 }
 void CMirellDlg::OnSeqOff() {
-    SendCommand(kMirellSequence, kSeqValues[1]);
+    SendCommand(mirell::kSeqOff);
 }
 void CMirellDlg::OnSeqSwitchEnable() {
-    SendCommand(kMirellSequence, kSeqEnable);
+    SendCommand(mirell::kSeqEnable);
 }
 void CMirellDlg::OnScreenStop() {
-    SendCommand(kMirellScreen, kStop);
+    SendCommand(mirell::kScreenStop);
 }
 void CMirellDlg::OnLifterStop() {
-    SendCommand(kMirellLifter, kStop);
+    SendCommand(mirell::kLifterStop);
 }
 
 void CMirellDlg::OnScreenSwitch(WPARAM previousState) {
-    SendCommand(kMirellScreen, ValueFor(kScreenValues, previousState));
+    SendCommand(Moved(previousState, mirell::kScreenUp, mirell::kScreenDown));
 }
 
 void CMirellDlg::OnLifterSwitch(WPARAM previousState) {
-    SendCommand(kMirellLifter, ValueFor(kLifterValues, previousState));
+    SendCommand(Moved(previousState, mirell::kLifterUp, mirell::kLifterDown));
 }
 
 void CMirellDlg::OnProjectorSwitch(WPARAM previousState) {
-    SendCommand(kMirellProjector, ValueFor(kProjectorValues, previousState));
+    SendCommand(Moved(previousState, mirell::kProjectorOn, mirell::kProjectorOff));
 }
 
 void CMirellDlg::OnSeqSwitch(WPARAM previousState) {
-    SendCommand(kMirellSequence, ValueFor(kSeqValues, previousState));
+    SendCommand(Moved(previousState, mirell::kSeqOn, mirell::kSeqOff));
 }
 
-void CMirellDlg::SendCommand(std::uint8_t function, std::uint8_t value) {
+void CMirellDlg::SendCommand(const MirellCommand& command) {
     CPageHost* host = CPageHost::Of(this);
     if (const auto address = SelectedAddressOrTell(host)) {
         host->BuildAndSend([&](TxFrame::Bytes& bytes) {
-            return BuildMirellCommandFrame(bytes, *address, function, value);
+            return BuildMirellCommandFrame(bytes, *address, command.function, command.value);
         });
     }
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 
+#include "bus/commands.h"
 #include "bus/device_records.h"
 #include "controls/switch_btn.h"
 #include "platform/qt_dialog.h"
@@ -61,7 +62,7 @@ private:
 
     // Sends FA 08 <selected address> 00 00 00 45 function value 55, or tells the user that no
     // device is selected.
-    void SendCommand(std::uint8_t function, std::uint8_t value);
+    void SendCommand(const MirellCommand& command);
 
     CSwitchBtn m_swScreen;
     CSwitchBtn m_swLifter;

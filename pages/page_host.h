@@ -35,7 +35,7 @@ public:
     // how many bytes go out.
     template <class Build>
     void BuildAndSend(Build&& build) {
-        TxFrameBytes().WithLock([&](TxFrame::Bytes& bytes) { SendTxFrame(build(bytes)); });
+        TxFrameBytes().BuildAndSend(build, [this](unsigned count) { SendTxFrame(count); });
     }
 
     // The host of a page: the parent of the page's parent, or nullptr.

@@ -202,6 +202,22 @@ std::optional<DeviceSerialFormat> CTarvoDlg::SelectedSerialFormat() const {
     return format;
 }
 
+KeyConfigFields CTarvoDlg::Fields() const {
+    const auto text = [](const QString& s) {
+        return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
+                              static_cast<std::size_t>(s.size()));
+    };
+    KeyConfigFields f;
+    f.shortLong = IsShortLongMode();
+    f.longPressMs = m_nLongPressMs;
+    f.pressText = text(m_strPressCodes);
+    f.pressHex = IsPressHex();
+    f.releaseText = text(m_strReleaseCodes);
+    f.releaseHex = IsReleaseHex();
+    f.serialFormat = SelectedSerialFormat();
+    return f;
+}
+
 void CTarvoDlg::LoadDeviceConfig(const TarvoConfigBlock& block) {
     if (!IsCreated()) {
         return;

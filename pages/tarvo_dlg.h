@@ -14,6 +14,7 @@
 
 #include "bus/tarvo_config.h"
 #include "platform/qt_dialog.h"
+#include "session/key_config_sequence.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,15 +24,6 @@ extern int g_led1Step;
 extern int g_led2Step;
 // Caption of an LED button after a click: what the next click does, indexed by step.
 extern const std::array<const char*, 4> g_ledCaptions;
-
-// The entries selected in the device serial-format lists: the baud rate itself and the
-// data-bits, stop-bits and parity indices.
-struct DeviceSerialFormat {
-    std::uint32_t baud = 0;
-    unsigned dataBitsIndex = 0;
-    unsigned stopBitsIndex = 0;
-    unsigned parityIndex = 0;
-};
 
 class CTarvoDlg : public CDialog {
     Q_OBJECT
@@ -55,8 +47,12 @@ public:
     bool IsShortLongMode() const;  // radio 1009 checked
     bool IsPressHex() const;       // check box 1032
     bool IsReleaseHex() const;     // check box 1033
-    // The item data of the entries selected in 1018..1021; nothing when a list has none.
+    // The item data of the entries selected in 1018..1021 (the baud rate itself and the
+    // data-bits, stop-bits and parity indices); nothing when a list has none.
     std::optional<DeviceSerialFormat> SelectedSerialFormat() const;
+    // Everything "写入" sends, as the page holds it now: the text members and m_nLongPressMs as
+    // the last UpdateData(true) read them, the rest from the controls.
+    KeyConfigFields Fields() const;
 
     QString m_strPressCodes;           // edit 1007, first code set
     QString m_strReleaseCodes;         // edit 1008, second code set

@@ -87,8 +87,12 @@ void BusSession::StartAutoAssign(std::uint8_t first) {
 
 bool BusSession::SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
                                   const std::array<std::uint8_t, 4>* mirellState) {
-    switch (m_tab) {
-        case kTabMirell:
+    const DeviceModelInfo* model = Model();
+    if (model == nullptr) {
+        return false;
+    }
+    switch (model->addressWrite) {
+        case AddressWrite::ByState:
             if (!mirellState) {
                 return false;
             }
@@ -96,14 +100,15 @@ bool BusSession::SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
                 return BuildMirellAddressWrite(bytes, device, newAddress, *mirellState);
             });
             return true;
-        case kTabOskan:
+        case AddressWrite::ByteSix0x22:
             BuildAndSend([&](TxFrame::Bytes& bytes) {
                 return BuildOskanAddressWrite(bytes, device, newAddress);
             });
             return true;
-        default:
+        case AddressWrite::None:
             return false;
     }
+    return false;
 }
 
 void BusSession::SendReadConfig(std::uint8_t device) {

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "bus/bus_dispatch.h"
+#include "bus/device_models.h"
 #include "bus/device_records.h"
 #include "bus/rx_parser.h"
 #include "bus/tarvo_config.h"
@@ -84,12 +85,16 @@ public:
 
     // --- The tab, and with it the device type (frame byte 1) of the bus commands.
     int CurrentTab() const override { return m_tab; }
+    // The model the commands go to; nullptr before a tab is current.
+    const DeviceModelInfo* Model() const { return ModelByTab(m_tab); }
     // The type code the commands go to; nothing before a tab is current.
     std::optional<std::uint8_t> DeviceType() const { return TypeCodeForTab(m_tab); }
     // Makes `tab` current without touching the outgoing frame (the window's start-up).
     void SetCurrentTab(int tab) { m_tab = tab; }
     // The user changed to `tab`: the outgoing frame takes its type code.
     void ChangeTab(int tab);
+    // Makes `model`'s tab current, as the user's change to it does.
+    void UseModel(DeviceModel model) { ChangeTab(ModelInfo(model).tab); }
 
     // --- What the controls show (session/control_states.h).
     const ControlStates& Controls() const { return m_controls; }
@@ -110,7 +115,7 @@ public:
     // Builds a frame and hands it over under one lock: build(bytes) returns the byte count.
     template <class Build>
     void BuildAndSend(Build&& build) {
-        m_txFrame.WithLock([&](TxFrame::Bytes& bytes) { SendTxFrame(build(bytes)); });
+        m_txFrame.BuildAndSend(build, [this](unsigned count) { SendTxFrame(count); });
     }
     // FA tt 00 00 with the current tab's type code.
     void SendSearch();
@@ -118,8 +123,9 @@ public:
     // the counter that answers the devices' address requests.
     void StartAutoAssign(std::uint8_t first);
     std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
-    // The address write of the current tab to `device`. A MIRELL device is named by the state
-    // bytes of its search reply: without them, and on the TARVO tab, nothing is sent (false).
+    // The address write of the current tab's model to `device`. A model that names the device
+    // by the state bytes of its search reply (MIRELL) needs them: without them, and for a model
+    // that takes no address write (TARVO), nothing is sent (false).
     // The caller then waits kAddressWritePauseMs, handling received bytes, and searches again.
     bool SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
                           const std::array<std::uint8_t, 4>* mirellState);

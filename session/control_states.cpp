@@ -1,5 +1,6 @@
 #include "session/control_states.h"
 
+#include "bus/device_models.h"
 #include "bus/frame.h"
 
 ControlStates StatesAtStart(bool portsFound) {

@@ -16,8 +16,8 @@ std::string Format(const char* format, auto... args) {
 }
 
 std::string TypeName(std::uint8_t type) {
-    if (auto model = ModelOfTypeCode(type)) {
-        return ModelName(*model);
+    if (const DeviceModelInfo* model = ModelByTypeCode(type)) {
+        return model->title;
     }
     return Format("type %u", type);
 }
@@ -44,32 +44,26 @@ const char* Parity(std::uint8_t i) {
     return IndexText(i, {"NONE", "ODD", "EVEN", "MARK", "SPACE"});
 }
 
-std::string MirellCommand(const std::vector<std::uint8_t>& f) {
+std::string MirellFunction(const std::vector<std::uint8_t>& f) {
     if (f[kPosCommand] != kCmdDevice || f[6] != 0x45 || f[9] != 0x55) {
         return Format("unknown command %02X", f[kPosCommand]);
     }
+    const std::uint8_t function = f[7];
     const std::uint8_t value = f[8];
-    switch (f[7]) {
-        case kMirellProjector:
-            return Format("PROJECTOR %s", value == 1 ? "on" : value == 0 ? "off" : "?");
-        case kMirellSequence:
-            return Format("sequence %s", value == 1   ? "on"
-                                         : value == 2 ? "off"
-                                         : value == 0 ? "switch enabled"
-                                                      : "?");
-        case kMirellScreen:
-            return Format("SCREEN %s", value == 1   ? "up"
-                                       : value == 2 ? "down"
-                                       : value == 0 ? "stop"
-                                                    : "?");
-        case kMirellLifter:
-            return Format("LIFTER %s", value == 2   ? "up"
-                                       : value == 1 ? "down"
-                                       : value == 0 ? "stop"
-                                                    : "?");
-        default:
-            return Format("unknown function %02X", f[7]);
+    const char* name = nullptr;
+    for (const NamedMirellCommand& c : kMirellCommands) {
+        if (c.command.function != function) {
+            continue;
+        }
+        name = function == kMirellSequence ? "sequence" : c.functionTitle;
+        if (c.command.value == value) {
+            return std::string(name) + " " + (c.action != nullptr ? c.action : "switch enabled");
+        }
     }
+    if (name == nullptr) {
+        return Format("unknown function %02X", function);
+    }
+    return std::string(name) + " ?";
 }
 
 std::string OskanCommand(const std::vector<std::uint8_t>& f) {
@@ -154,7 +148,7 @@ std::string DescribePcFrame(const std::vector<std::uint8_t>& f) {
         case kTypeTarvo:
             return device + TarvoCommand(f);
         case kTypeMirell:
-            return device + MirellCommand(f);
+            return device + MirellFunction(f);
         case kTypeOskan:
             return device + OskanCommand(f);
         default:

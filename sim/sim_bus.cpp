@@ -10,8 +10,8 @@ namespace {
 
 std::string DeviceName(const SimDeviceState& d) {
     char text[64];
-    std::snprintf(text, sizeof text, "%s %u [%02X%02X%02X%02X]", ModelName(d.model), d.address,
-                  d.identity[0], d.identity[1], d.identity[2], d.identity[3]);
+    std::snprintf(text, sizeof text, "%s %u [%02X%02X%02X%02X]", ModelInfo(d.model).title,
+                  d.address, d.identity[0], d.identity[1], d.identity[2], d.identity[3]);
     return text;
 }
 
@@ -41,7 +41,7 @@ void SimBus::Schedule(std::vector<std::uint8_t> bytes, Clock::time_point earlies
 std::vector<std::size_t> SimBus::Addressed(std::uint8_t type, std::uint8_t address) const {
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        if (TypeCodeOf(m_devices[i].model) == type && m_devices[i].address == address) {
+        if (ModelInfo(m_devices[i].model).typeCode == type && m_devices[i].address == address) {
             found.push_back(i);
         }
     }
@@ -50,7 +50,7 @@ std::vector<std::size_t> SimBus::Addressed(std::uint8_t type, std::uint8_t addre
 
 std::vector<std::uint8_t> SimBus::ShortFrame(const SimDeviceState& d, std::uint8_t command,
                                              std::array<std::uint8_t, 5> data) const {
-    return {kFrameHead, TypeCodeOf(d.model),
+    return {kFrameHead, ModelInfo(d.model).typeCode,
             kPcAddress, d.address,
             command,    data[0],
             data[1],    data[2],
@@ -99,7 +99,7 @@ void SimBus::HandleFrame(const std::vector<std::uint8_t>& f, Clock::time_point n
 
 void SimBus::OnSearch(std::uint8_t type, Clock::time_point now) {
     for (const SimDeviceState& d : m_devices) {
-        if (TypeCodeOf(d.model) == type) {
+        if (ModelInfo(d.model).typeCode == type) {
             Schedule(IdentityFrame(d, kCmdFound), now + m_timing.firstReply);
         }
     }
@@ -110,7 +110,7 @@ void SimBus::OnAutoAssign(std::uint8_t type, Clock::time_point now) {
     a.type = type;
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
         const SimDeviceState& d = m_devices[i];
-        if (TypeCodeOf(d.model) == type) {
+        if (ModelInfo(d.model).typeCode == type) {
             a.waiting.push_back(i);
             Schedule(IdentityFrame(d, kCmdAutoAssign), now + m_timing.firstReply);
         }

@@ -1,20 +1,11 @@
 #include "sim/sim_device.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 
 #include "bus/frame.h"
 
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string lower;
-    for (char c : text) {
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -38,57 +29,6 @@ std::nullopt_t Fail(std::string* error, std::string text) {
 
 }  // namespace
 
-std::uint8_t TypeCodeOf(SimModel model) {
-    switch (model) {
-        case SimModel::Tarvo:
-            return kTypeTarvo;
-        case SimModel::Mirell:
-            return kTypeMirell;
-        case SimModel::Oskan:
-            return kTypeOskan;
-    }
-    return kTypeTarvo;
-}
-
-std::optional<SimModel> ModelOfTypeCode(std::uint8_t type) {
-    switch (type) {
-        case kTypeTarvo:
-            return SimModel::Tarvo;
-        case kTypeMirell:
-            return SimModel::Mirell;
-        case kTypeOskan:
-            return SimModel::Oskan;
-        default:
-            return std::nullopt;
-    }
-}
-
-const char* ModelName(SimModel model) {
-    switch (model) {
-        case SimModel::Tarvo:
-            return "TARVO";
-        case SimModel::Mirell:
-            return "MIRELL";
-        case SimModel::Oskan:
-            return "OSKAN";
-    }
-    return "?";
-}
-
-std::optional<SimModel> ParseModelName(std::string_view text) {
-    const std::string lower = Lower(text);
-    if (lower == "tarvo") {
-        return SimModel::Tarvo;
-    }
-    if (lower == "mirell") {
-        return SimModel::Mirell;
-    }
-    if (lower == "oskan") {
-        return SimModel::Oskan;
-    }
-    return std::nullopt;
-}
-
 std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error) {
     const auto first = text.find(':');
     const auto second = first == std::string_view::npos ? first : text.find(':', first + 1);
@@ -100,11 +40,11 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
     const std::string_view identityText = text.substr(second + 1);
 
     SimDeviceSpec entry;
-    if (auto model = ParseModelName(modelText)) {
-        entry.model = *model;
+    if (const DeviceModelInfo* model = ModelByNameIgnoringCase(modelText)) {
+        entry.model = model->model;
     } else {
         return Fail(error,
-                    "unknown model '" + std::string(modelText) + "' (tarvo, mirell or oskan)");
+                    "unknown model '" + std::string(modelText) + "' (" + ModelNameList() + ")");
     }
 
     unsigned address = 0;
@@ -134,10 +74,10 @@ std::optional<SimDeviceSpec> ParseDeviceSpec(std::string_view text, std::string*
 }
 
 std::string FormatDeviceSpec(const SimDeviceSpec& entry) {
-    const std::string model = Lower(ModelName(entry.model));
     char text[64];
-    std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", model.c_str(), entry.address,
-                  entry.identity[0], entry.identity[1], entry.identity[2], entry.identity[3]);
+    std::snprintf(text, sizeof text, "%s:%u:%02X%02X%02X%02X", ModelInfo(entry.model).name,
+                  entry.address, entry.identity[0], entry.identity[1], entry.identity[2],
+                  entry.identity[3]);
     return text;
 }
 

@@ -10,16 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "bus/device_models.h"
 #include "bus/tarvo_config.h"
 
-enum class SimModel { Tarvo, Mirell, Oskan };
-
-std::uint8_t TypeCodeOf(SimModel model);
-std::optional<SimModel> ModelOfTypeCode(std::uint8_t type);
-// "TARVO", "MIRELL", "OSKAN".
-const char* ModelName(SimModel model);
-// Case-insensitive "tarvo", "mirell", "oskan".
-std::optional<SimModel> ParseModelName(std::string_view text);
+// The simulator plays the models of the bus's model table.
+using SimModel = DeviceModel;
 
 // Four bytes that tell devices apart; a device reports them as its state in the search reply
 // and as its identity during automatic address assignment.

@@ -11,6 +11,7 @@
 
 #include "bus/bus_dispatch.h"
 #include "bus/bus_status.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "bus/function_codes.h"
 #include "bus/rx_parser.h"

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "bus/function_codes.h"
 #include "tests/bus/hex.h"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "bus/commands.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "cli/cli_args.h"
 #include "cli/json_writer.h"
@@ -23,21 +24,21 @@ TEST(CommandLine, OptionsInEitherSpellingAndTheLineSettings) {
                "--data=7", "--stop", "1.5", "--parity", "mark", "--json"});
     ASSERT_EQ(p.outcome, CliParse::Outcome::Run) << p.text;
     EXPECT_EQ(p.options.port, "orval-sim");
-    EXPECT_EQ(p.options.tab, kTabMirell);
+    EXPECT_EQ(p.options.model, DeviceModel::Mirell);
     EXPECT_DOUBLE_EQ(p.options.Wait(), 0.5);
-    EXPECT_EQ(p.options.line.baud, 19200u);
-    EXPECT_EQ(p.options.line.dataBits, 7);
-    EXPECT_EQ(p.options.line.stopBits, 1);  // the engine's code for one and a half
-    EXPECT_EQ(p.options.line.parity, 'M');
+    EXPECT_EQ(p.options.line.baudRate, 19200u);
+    EXPECT_EQ(p.options.line.byteSize, 7);
+    EXPECT_EQ(p.options.line.stopBits, StopBits::OnePointFive);
+    EXPECT_EQ(p.options.line.parity, Parity::Mark);
     EXPECT_TRUE(p.options.json);
 
     // The window's line at start when nothing is said.
     const CliParse d = Parse({"read-config", "--port", "7", "--address", "255"});
     ASSERT_EQ(d.outcome, CliParse::Outcome::Run) << d.text;
-    EXPECT_EQ(d.options.line.baud, 9600u);
-    EXPECT_EQ(d.options.line.dataBits, 8);
-    EXPECT_EQ(d.options.line.stopBits, 0);
-    EXPECT_EQ(d.options.line.parity, 'N');
+    EXPECT_EQ(d.options.line.baudRate, 9600u);
+    EXPECT_EQ(d.options.line.byteSize, 8);
+    EXPECT_EQ(d.options.line.stopBits, StopBits::One);
+    EXPECT_EQ(d.options.line.parity, Parity::None);
     EXPECT_DOUBLE_EQ(d.options.Wait(), 2.0);
     EXPECT_EQ(d.options.address, 255);
 }
@@ -57,8 +58,8 @@ TEST(CommandLine, DeviceCommandsTakeTheFunctionsThePagesSend) {
         args.insert(args.end(), c.words.begin(), c.words.end());
         const CliParse p = Parse(args);
         ASSERT_EQ(p.outcome, CliParse::Outcome::Run) << c.words[0] << " " << c.words[1];
-        EXPECT_EQ(p.options.mirellFunction, c.function) << c.words[0];
-        EXPECT_EQ(p.options.mirellValue, c.value) << c.words[0] << " " << c.words[1];
+        EXPECT_EQ(p.options.mirell.function, c.function) << c.words[0];
+        EXPECT_EQ(p.options.mirell.value, c.value) << c.words[0] << " " << c.words[1];
     }
     const CliParse ch = Parse({"oskan", "--port", "p", "--address", "4", "channel", "8", "off"});
     ASSERT_EQ(ch.outcome, CliParse::Outcome::Run) << ch.text;

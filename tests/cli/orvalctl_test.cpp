@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "bus/commands.h"
+#include "bus/device_models.h"
 #include "platform/tty_device.h"
 #include "sim/frame_trace.h"
 #include "sim/orval_simulator.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bus/commands.h"
+#include "bus/device_models.h"
 #include "bus/frame.h"
 #include "platform/plain_message_owner.h"
 #include "platform/published_ports.h"

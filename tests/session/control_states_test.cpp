@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus/device_models.h"
 #include "bus/frame.h"
 
 namespace {
