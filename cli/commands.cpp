@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -12,6 +11,7 @@
 #include "cli/key_config_file.h"
 #include "cli/output.h"
 #include "cli/port_choice.h"
+#include "platform/text_file.h"
 
 namespace {
 
@@ -194,19 +194,6 @@ CommandResult RunReadConfig(const CliOptions& o) {
     return {kExitOk, r, {}};
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return text.str();
-}
-
 // The frames of the key-configuration sequence through the tool's bus: each one written on the
 // line before the pause after it begins, and received bytes handled meanwhile.
 class ToolLink : public IKeyConfigLink {
@@ -230,12 +217,12 @@ private:
 };
 
 CommandResult RunWriteKeyConfig(const CliOptions& o) {
-    const std::optional<std::string> text = ReadFile(o.file);
-    if (!text) {
-        return Failed(kExitUsage, "cannot read " + o.file);
+    const TextFileRead file = ReadTextFile(o.file);
+    if (!file.text) {
+        return Failed(kExitUsage, "cannot read " + o.file + ": " + file.error);
     }
     KeyConfigError fault;
-    const std::optional<KeyConfigSettings> settings = ParseKeyConfig(*text, &fault);
+    const std::optional<KeyConfigSettings> settings = ParseKeyConfig(*file.text, &fault);
     if (!settings) {
         std::string where = o.file;
         if (fault.line > 0) {
