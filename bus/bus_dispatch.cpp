@@ -19,6 +19,15 @@ void BusDispatcher::DispatchFrame(const std::uint8_t* frame) {
     ShowBusStatus(command);
 
     if (command == kCmdAddressRequest) {
+        if (m_chooser) {
+            if (const std::uint8_t chosen = m_chooser(frame); chosen != kPcAddress) {
+                m_txFrame.WithLock([&](TxFrame::Bytes& b) {
+                    m_view.SendTxFrame(BuildAddressAnswer(b, frame, chosen));
+                });
+                m_lastHandedOut = chosen;
+                return;
+            }
+        }
         // 0 is the PC's own address: a counter at 0 (never started, or wrapped) hands out 1.
         const std::uint8_t address =
             m_nextAddress == kPcAddress ? kFirstDeviceAddress : m_nextAddress;

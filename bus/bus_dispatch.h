@@ -4,6 +4,8 @@
 // here: the dialog is reached through IBusView.
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "bus/device_records.h"
 #include "bus/rx_parser.h"
@@ -42,9 +44,17 @@ public:
     // The address the last 0x22 answer handed out; 0 before the first.
     std::uint8_t LastAddressHandedOut() const { return m_lastHandedOut; }
 
+    // Chooses the address of each 0x21 request (its ten bytes) instead of the counter, which
+    // then stays as it is: a commissioning project hands each requesting identity the address
+    // its plan gives it. Empty (the window never sets one): the counter answers. An answer of
+    // 0 (the PC's address) is never sent; the counter answers instead.
+    using AddressChooser = std::function<std::uint8_t(const std::uint8_t* request)>;
+    void SetAddressChooser(AddressChooser chooser) { m_chooser = std::move(chooser); }
+
 private:
     IBusView& m_view;
     TxFrame& m_txFrame;
     std::uint8_t m_nextAddress = 0;
     std::uint8_t m_lastHandedOut = 0;
+    AddressChooser m_chooser;
 };

@@ -123,6 +123,11 @@ public:
     // the counter that answers the devices' address requests.
     void StartAutoAssign(std::uint8_t first);
     std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
+    // Answers the devices' address requests with what `chooser` picks for each instead of the
+    // counter (a commissioning project's plan); empty: the counter again. The window sets none.
+    void SetAddressChooser(BusDispatcher::AddressChooser chooser) {
+        m_dispatcher.SetAddressChooser(std::move(chooser));
+    }
     // The address write of the current tab's model to `device`. A model that names the device
     // by the state bytes of its search reply (MIRELL) needs them: without them, and for a model
     // that takes no address write (TARVO), nothing is sent (false).

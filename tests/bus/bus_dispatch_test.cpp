@@ -143,6 +143,28 @@ TEST_F(BusDispatchTest, UnstartedAssignmentHandsOutOne) {
     EXPECT_EQ(Hex(view.sent[0])[5], 1);
 }
 
+TEST_F(BusDispatchTest, AChooserAnswersEachRequestAndLeavesTheCounterAlone) {
+    tx.WithLock([](TxFrame::Bytes& b) { b[1] = 0x09; });
+    dispatcher.StartAutoAssign(20);
+    // The chooser picks by the requester's identity; 0 leaves the request to the counter.
+    dispatcher.SetAddressChooser([](const std::uint8_t* request) -> std::uint8_t {
+        return request[9] == 0xD4 ? 7 : request[9] == 0x01 ? 9 : 0;
+    });
+    Feed("FA 09 00 07 21 00 A1 B2 E3 D4");
+    Feed("FA 09 00 07 21 00 00 00 00 01");
+    Feed("FA 09 00 07 21 00 00 00 00 02");
+    EXPECT_EQ(view.sent, (std::vector<std::string>{"FA 09 07 00 22 07 A1 B2 E3 D4",
+                                                   "FA 09 07 00 22 09 00 00 00 01",
+                                                   "FA 09 07 00 22 14 00 00 00 02"}));
+    EXPECT_EQ(dispatcher.NextAddress(), 21);
+    EXPECT_EQ(dispatcher.LastAddressHandedOut(), 20);
+
+    // Without it the counter answers as before.
+    dispatcher.SetAddressChooser(nullptr);
+    Feed("FA 09 00 07 21 00 A1 B2 E3 D4");
+    EXPECT_EQ(view.sent.back(), "FA 09 07 00 22 15 A1 B2 E3 D4");
+}
+
 TEST_F(BusDispatchTest, LongReplyReachesTarvoPageOnlyOnItsTab) {
     const auto reply = LongReply();
     Feed(reply);
