@@ -87,6 +87,9 @@ void BusClient::LoadTarvoConfig(const TarvoConfigBlock& block) {
     m_config = block;
     m_configSource = m_session.Parser().Buffer()[kPosSource];
     m_lastFrame = Clock::now();
+    if (m_listener) {
+        m_listener->OnConfig(m_configSource, block);
+    }
 }
 
 void BusClient::OnFrame(const std::uint8_t* frame) {
@@ -107,10 +110,16 @@ void BusClient::OnFrame(const std::uint8_t* frame) {
             }
         }
     }
+    if (m_listener) {
+        m_listener->OnFrame(frame);
+    }
 }
 
 void BusClient::OnAddressHandedOut(const std::uint8_t* request, std::uint8_t address) {
     HandedOutAddress h{address, {}, false};
     std::copy_n(request + 6, 4, h.identity.begin());
     m_handedOut.push_back(h);
+    if (m_listener) {
+        m_listener->OnAddressHandedOut(request, address);
+    }
 }

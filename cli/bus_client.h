@@ -33,6 +33,16 @@ struct HandedOutAddress {
     bool confirmed = false;                // the device answered 0x22 from its new address
 };
 
+// Hears what the bus brings as it arrives, on the tool's thread, after BusClient kept it (the
+// commissioning project's runs take it from here).
+class IBusListener {
+public:
+    virtual ~IBusListener() = default;
+    virtual void OnFrame(const std::uint8_t* frame /*10 bytes*/) = 0;
+    virtual void OnConfig(std::uint8_t source, const TarvoConfigBlock& block) = 0;
+    virtual void OnAddressHandedOut(const std::uint8_t* request, std::uint8_t address) = 0;
+};
+
 class BusClient : private ISessionView, private ISerialTap {
 public:
     using Clock = std::chrono::steady_clock;
@@ -60,8 +70,11 @@ public:
     bool SendAndWait(const std::function<void()>& send,
                      std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    // The frames the engine wrote, in order.
+    // The frames the engine wrote, in order, and how many.
     std::vector<std::vector<std::uint8_t>> WrittenFrames() const;
+    std::size_t WrittenCount() const { return m_writtenCount.load(); }
+    // Tells `listener` (nullptr: nobody) of what arrives from now on.
+    void SetListener(IBusListener* listener) { m_listener = listener; }
 
     // --- What the bus brought.
     const std::vector<FoundDevice>& Found() const { return m_found; }
@@ -106,4 +119,5 @@ private:
     std::optional<TarvoConfigBlock> m_config;
     std::uint8_t m_configSource = 0;
     Clock::time_point m_lastFrame{};
+    IBusListener* m_listener = nullptr;
 };

@@ -20,7 +20,12 @@ enum class CliCommand {
     ReadConfig,
     WriteKeyConfig,
     Mirell,
-    Oskan
+    Oskan,
+    ProjectCapture,  // "project capture": commissioning projects (cli/project_commands.h)
+    ProjectCheck,
+    ProjectApply,
+    ProjectResolve,
+    Identify
 };
 
 struct CliOptions {
@@ -35,6 +40,8 @@ struct CliOptions {
     std::uint8_t from = 0;              // --from
     std::optional<double> waitSeconds;  // --wait
     std::string file;                   // --file
+    std::vector<DeviceModel> types;     // --types: the models a capture searches (all: empty)
+    std::optional<double> seconds;      // --seconds: how long identify flashes (default 10)
 
     // mirell: the function and value to send.
     MirellCommand mirell{0, 0};

@@ -11,6 +11,7 @@
 #include "cli/key_config_file.h"
 #include "cli/output.h"
 #include "cli/port_choice.h"
+#include "cli/project_commands.h"
 #include "platform/text_file.h"
 
 namespace {
@@ -35,8 +36,8 @@ CommandResult Failed(int status, std::string line, CommandOutput output = {}) {
     return {status, std::move(output), {std::move(line)}};
 }
 
-// Opens the port the options name with the model's tab current, so that the session's
-// commands go to that device type. On failure `failed` holds the exit status and the reason.
+}  // namespace
+
 std::unique_ptr<BusClient> OpenBus(const CliOptions& o, DeviceModel model, CommandResult* failed) {
     std::vector<SerialPortEntry> ports;
     ListPortsLikeTheWindow(&ports);  // a sysfs that can't be read still allows a device path
@@ -58,6 +59,8 @@ std::unique_ptr<BusClient> OpenBus(const CliOptions& o, DeviceModel model, Comma
     bus->UseModel(model);
     return bus;
 }
+
+namespace {
 
 // Searches for the current model and collects the answers for the options' wait.
 std::vector<FoundDevice> Search(BusClient& bus, const CliOptions& o) {
@@ -325,6 +328,12 @@ CommandResult Run(const CliOptions& options) {
         case CliCommand::Mirell:
         case CliCommand::Oskan:
             return RunDeviceCommand(options);
+        case CliCommand::ProjectCapture:
+        case CliCommand::ProjectCheck:
+        case CliCommand::ProjectApply:
+        case CliCommand::ProjectResolve:
+        case CliCommand::Identify:
+            return RunProjectCommand(options);
     }
     return {kExitUsage, {}, {}};
 }
