@@ -8,7 +8,9 @@
 #include <set>
 #include <sstream>
 
+#include "bus/function_codes.h"
 #include "bus/line_settings.h"
+#include "project/toml_unicode_guard.h"
 #include "session/key_config_words.h"
 
 namespace {
@@ -51,7 +53,7 @@ public:
     Table(const toml::table& table, std::string name, std::set<std::string> known)
         : m_table(table), m_name(std::move(name)) {
         for (const auto& [key, node] : table) {
-            const std::string k(key.str());
+            const std::string k = Unguard(key.str());
             if (!known.count(k)) {
                 std::string list;
                 for (const std::string& name : known) {
@@ -89,7 +91,7 @@ public:
         if (!node->is_string()) {
             Wrong(key, *node, "a string in quotes");
         }
-        return node->as_string()->get();
+        return Unguard(node->as_string()->get());
     }
     std::optional<std::int64_t> Integer(const std::string& key, const char* example) const {
         const toml::node* node = Get(key);
@@ -141,7 +143,7 @@ unsigned TakeDataBitsValue(const Table& t, const std::string& key) {
     if (node->is_integer()) {
         word = std::to_string(node->as_integer()->get());
     } else if (node->is_string()) {
-        word = node->as_string()->get();
+        word = Unguard(node->as_string()->get());
     } else {
         t.Wrong(key, *node, "8, 7, 6 or 5");
     }
@@ -159,7 +161,7 @@ unsigned TakeStopBitsValue(const Table& t, const std::string& key) {
         const double v = node->as_floating_point()->get();
         word = v == 1.5 ? "1.5" : std::isfinite(v) ? std::to_string(v) : "not a number";
     } else if (node->is_string()) {
-        word = node->as_string()->get();
+        word = Unguard(node->as_string()->get());
     } else {
         t.Wrong(key, *node, "1, 1.5 or 2");
     }
@@ -388,12 +390,21 @@ toml::table SerialTable(std::uint32_t baud, unsigned data, unsigned stop, unsign
 }  // namespace
 
 std::optional<ProjectPlan> ParseProject(std::string_view text, ProjectFileError* error) {
+    const GuardedToml guarded = GuardForToml(text);
+    if (guarded.reservedLine > 0) {
+        if (error) {
+            *error = {guarded.reservedLine,
+                      {},
+                      "private-use characters U+F00A1..U+FFEFE cannot be read here"};
+        }
+        return std::nullopt;
+    }
     try {
-        const toml::table root = toml::parse(text, std::string_view());
+        const toml::table root = toml::parse(guarded.text, std::string_view());
         return ReadPlan(root);
     } catch (const toml::parse_error& e) {
         if (error) {
-            *error = {static_cast<int>(e.source().begin.line), {}, std::string(e.description())};
+            *error = {static_cast<int>(e.source().begin.line), {}, Unguard(e.description())};
         }
     } catch (const Refused& r) {
         if (error) {
@@ -444,10 +455,13 @@ std::string FormatProject(const ProjectPlan& plan, const std::vector<std::string
     }
     std::ostringstream out;
     for (std::string line : comment) {
-        // A comment ends at its line's end: no control character may end it early.
+        // A comment ends at its line's end: no control character may end it early, and it is
+        // UTF-8 like the rest of the file.
+        const bool utf8 = Utf8ToUtf16(line).has_value();
         for (char& c : line) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                c = ' ';
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F || (!utf8 && byte >= 0x80)) {
+                c = byte < 0x80 ? ' ' : '?';
             }
         }
         out << (line.empty() ? "#" : "# " + line) << "\n";

@@ -241,6 +241,27 @@ TEST(ProjectFile, EveryRefusalNamesItsLineAndKey) {
                              nullptr));
 }
 
+TEST(ProjectFile, CharactersTheTomlLibraryMishandlesAreReadSoundly) {
+    // Code points the library's whitespace test gets wrong, inside strings and out of them.
+    ProjectFileError error;
+    const std::optional<ProjectPlan> plan = ParseProject(
+        "[[device]] # caf\u00E9 \u00A7\n"
+        "model = \"oskan\"\naddress = 4\nlabel = \"Caf\u00E9 \u00A7 \u3001 \uFD3F\"\n",
+        &error);
+    ASSERT_TRUE(plan) << error.message;
+    EXPECT_EQ(plan->devices[0].label, "Caf\u00E9 \u00A7 \u3001 \uFD3F");
+    EXPECT_EQ(ParseProject(FormatProject(*plan), &error)->devices[0].label, plan->devices[0].label);
+    // Out of place: refused on its line, in the character's own words.
+    EXPECT_FALSE(ParseProject("[[device]]\nmodel = \"oskan\" \u00A7\naddress = 4\n", &error));
+    EXPECT_EQ(error.line, 2);
+    EXPECT_NE(error.message.find("\u00A7"), std::string::npos) << error.message;
+    EXPECT_FALSE(ParseProject("a = \"x\"\n\uFD3Fice = 1\n", &error));
+    EXPECT_EQ(error.line, 2);
+    // The private-use characters the guard borrows can't be told from borrowed ones.
+    EXPECT_FALSE(ParseProject("[[device]]\nlabel = \"\U000F00E9\"\n", &error));
+    EXPECT_EQ(error.line, 2);
+}
+
 TEST(ProjectFile, ErrorsReadFileLineKeyWhy) {
     EXPECT_EQ(DescribeProjectError("plan.toml", {14, "device.key.mode", "why"}),
               "plan.toml:14: device.key.mode: why");
