@@ -9,7 +9,7 @@ RAVLIN_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-noto-cjk ccache libudev-dev
+    fonts-noto-cjk ccache libudev-dev libcli11-dev libtomlplusplus-dev
     desktop-file-utils appstream dpkg-dev file man-db
 )
 
