@@ -69,6 +69,7 @@ public:
         g_stop = false;
         struct sigaction action {};
         action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &m_int);
         sigaction(SIGTERM, &action, &m_term);
