@@ -190,11 +190,13 @@ void ResolveRun::AfterSearches() {
 void ResolveRun::AfterVerify() {
     m_report.devices = PresenceReport(m_plan, m_found, m_models);
     std::vector<AddressMove> moves = m_writes;
-    // A TARVO replacement that the assignment did not carry out is still a move to check.
+    // A TARVO move the assignment did not carry out (the panel never asked) is still a move to
+    // check: the search shows it did not happen, and the report says so.
     for (const AddressMove& m : m_moves.moves) {
-        if (m.model == DeviceModel::Tarvo && m.why == AddressMove::Why::Replacement &&
-            std::none_of(m_tarvoMoves.begin(), m_tarvoMoves.end(),
-                         [&](const AddressMove& t) { return t.from == m.from && t.to == m.to; })) {
+        if (m.model == DeviceModel::Tarvo &&
+            std::none_of(m_tarvoMoves.begin(), m_tarvoMoves.end(), [&](const AddressMove& t) {
+                return t.from == m.from && (t.identity == m.identity || t.to == m.to);
+            })) {
             moves.push_back(m);
         }
     }
@@ -214,7 +216,8 @@ void ResolveRun::AfterVerify() {
             // A panel that took the place of a missing one is given that one's configuration.
             const PlannedDevice* planned = m_plan.Find(m.model, m.to);
             if (m.model == DeviceModel::Tarvo && planned && planned->keyConfig &&
-                std::count(m_emptySlots.begin(), m_emptySlots.end(), m.to) > 0) {
+                std::count(m_emptySlots.begin(), m_emptySlots.end(), m.to) > 0 &&
+                std::count(m_configure.begin(), m_configure.end(), m.to) == 0) {
                 m_configure.push_back(m.to);
             }
             continue;

@@ -322,6 +322,23 @@ TEST(ResolveRun, TwoPanelsOnOneAddressGetThePlannedAddresses) {
     EXPECT_FALSE(bus.AssignmentOn()) << "the counter answers again once the run is over";
 }
 
+TEST(ResolveRun, APanelThatDidNotTakeItsAddressIsNamedInTheReport) {
+    PlayedBus bus({{SimModel::Tarvo, 1, kA}, {SimModel::Tarvo, 1, kB}});
+    // The answer meant for B never reaches it; it gives up and keeps address 1.
+    bus.drop = [](const std::vector<std::uint8_t>& f) {
+        return f.size() == 10 && f[kPosCommand] == kCmdAddressAssign && f[9] == kB[3];
+    };
+    ResolveRun run(bus, Timing(), Plan({Panel(1), Panel(2)}));
+    bus.Play(run);
+    EXPECT_FALSE(run.Report().AllOk());
+    EXPECT_EQ(bus.Device(DeviceModel::Tarvo, kB)->address, 1);
+    const DeviceReport& target = Entry(run.Report(), DeviceModel::Tarvo, 2);
+    EXPECT_EQ(target.status, DeviceStatus::Failed);
+    EXPECT_EQ(target.note, "tarvo 54 A0 00 02 did not move from 1 to 2");
+    EXPECT_EQ(Entry(run.Report(), DeviceModel::Tarvo, 1).status, DeviceStatus::Clash);
+    EXPECT_EQ(bus.SentWith(kCmdKeyMode, 2), 0u) << "nothing is configured that did not move";
+}
+
 TEST(ResolveRun, AReplacedPanelGetsThePlannedAddressAndConfiguration) {
     PlayedBus bus({{SimModel::Tarvo, 1, kA}, {SimModel::Tarvo, 9, kNew}});
     PlannedKeyConfig planned = Factory();
