@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "bus/frame.h"
 #include "bus/tarvo_config.h"
+#include "platform/published_ports.h"
 #include "scripted_peer.h"
 #include "sim/orval_simulator.h"
 #include "tool_runner.h"
@@ -288,6 +290,82 @@ TEST(HostileBus, AutomaticAssignmentThatRunsOutOfAddressesSaysSo) {
     }
     EXPECT_EQ(holders.size(), 255u);  // every address once, the rest still at 1
     EXPECT_EQ(holders[1], 46);
+}
+
+// --- The simulator's port (rows 12, 13).
+
+// orval-sim in the background with `args`, its standard output a pipe whose reader has gone
+// away at once (as "orval-sim | head -1" leaves it).
+pid_t StartSimulator(const std::vector<std::string>& args) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        return -1;
+    }
+    std::vector<char*> argv = {const_cast<char*>(ORVAL_SIM_PATH)};
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[0]);
+        ::execv(ORVAL_SIM_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return pid;
+}
+
+int WaitForExit(pid_t pid) {
+    for (int i = 0; i < 1000; ++i) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+bool WaitForLink(const fs::path& link, bool present) {
+    for (int i = 0; i < 500; ++i) {
+        if (fs::is_symlink(fs::symlink_status(link)) == present) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+TEST(HostileSimulator, ANameInUseIsRefusedAndOnlyItsOwnLinkIsRemoved) {
+    const fs::path link = fs::path(PublishedPortsFolder()) / "orval-same";
+    const pid_t first = StartSimulator({"--quiet", "--name", "orval-same"});
+    ASSERT_TRUE(WaitForLink(link, true));
+    const fs::path target = fs::read_symlink(link);
+    const pid_t second = StartSimulator({"--quiet", "--name", "orval-same"});
+    EXPECT_EQ(WaitForExit(second), 1);
+    EXPECT_EQ(fs::read_symlink(link), target);  // the first one's link is untouched
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(WaitForExit(first), 0);
+    EXPECT_TRUE(WaitForLink(link, false));
+}
+
+TEST(HostileSimulator, AReaderThatGoesAwayAndAnySignalLeaveNoLinkBehind) {
+    const fs::path link = fs::path(PublishedPortsFolder()) / "orval-piped";
+    const pid_t sim = StartSimulator({"--name", "orval-piped"});
+    ASSERT_TRUE(WaitForLink(link, true));
+    // It traces the search into a pipe nobody reads any more, and goes on.
+    const ToolResult r =
+        RunOrvalctl({"search", "--port", "orval-piped", "--type", "mirell", "--wait", "0.3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(::waitpid(sim, nullptr, WNOHANG), 0) << "the simulator died";
+    ::kill(sim, SIGUSR1);
+    EXPECT_NE(WaitForExit(sim), -1);
+    EXPECT_TRUE(WaitForLink(link, false));
 }
 
 // --- The command line and what it echoes (rows 8, 21, 22, 23).
