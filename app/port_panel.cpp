@@ -10,6 +10,7 @@
 
 #include "app/ravlin_dlg.h"
 #include "pages/line_settings_combos.h"
+#include "platform/line_settings.h"
 #include "platform/message_box.h"
 #include "platform/published_ports.h"
 #include "platform/qt_tab_control.h"
@@ -162,13 +163,13 @@ void CRavlinDlg::FillPortList() {
 
 void CRavlinDlg::OnOpenClosePort() {
     const auto portNumber = SelectedData<unsigned>(m_portCombo);
-    const auto baud = SelectedData<unsigned>(m_baudCombo);
-    const auto dataBits = SelectedData<std::uint8_t>(m_dataBitsCombo);
-    const auto stopBits = SelectedData<std::uint8_t>(m_stopBitsCombo);
-    const auto parity = SelectedData<char>(m_parityCombo);
+    // The lists carry what the engine takes (line_settings_combos.h): the rate, the number of
+    // data bits, the stop-bits code and the parity letter.
+    const LineSettings line = MakeLineSettings(
+        SelectedData<std::uint32_t>(m_baudCombo), SelectedData<char>(m_parityCombo),
+        SelectedData<std::uint8_t>(m_dataBitsCombo), SelectedData<std::uint8_t>(m_stopBitsCombo));
 
     if (!m_session.IsOpen()) {
-        const PortLineSettings line{baud, dataBits, stopBits, parity};
         if (m_session.Open(&m_owner, portNumber, line) == BusSession::OpenResult::Failed) {
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,

@@ -16,8 +16,7 @@ BusClient::~BusClient() {
     m_session.Port().SetTap(nullptr);
 }
 
-bool BusClient::Open(const SerialPortEntry& port, const PortLineSettings& line,
-                     std::string* reason) {
+bool BusClient::Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason) {
     CSerialPort& engine = m_session.Port();
     engine.m_portNames = {port.name};
     engine.m_portNumbers = {port.number};

@@ -43,7 +43,7 @@ public:
     BusClient& operator=(const BusClient&) = delete;
 
     // Opens `port` with `line`. On failure *reason says why (the open-failure hint).
-    bool Open(const SerialPortEntry& port, const PortLineSettings& line, std::string* reason);
+    bool Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason);
     // Closes the port (a frame not yet written is dropped: send with SendAndWait).
     void Close();
 

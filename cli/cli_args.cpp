@@ -245,28 +245,17 @@ struct Parser {
             }
             o.line.dataBits = static_cast<std::uint8_t>(*n);
         } else if (name == "--stop") {
-            if (value == "1") {
-                o.line.stopBits = 0;
-            } else if (value == "1.5") {
-                o.line.stopBits = 1;
-            } else if (value == "2") {
-                o.line.stopBits = 2;
-            } else {
+            const std::optional<StopBits> stopBits = StopBitsFromWord(value);
+            if (!stopBits) {
                 return Fail("--stop: '" + value + "' is not 1, 1.5 or 2");
             }
+            o.line.stopBits = *stopBits;
         } else if (name == "--parity") {
-            constexpr std::pair<const char*, char> parities[] = {
-                {"none", 'N'}, {"odd", 'O'}, {"even", 'E'}, {"mark", 'M'}, {"space", 'S'}};
-            bool found = false;
-            for (const auto& [word, letter] : parities) {
-                if (value == word) {
-                    o.line.parity = letter;
-                    found = true;
-                }
-            }
-            if (!found) {
+            const std::optional<Parity> parity = ParityFromWord(value);
+            if (!parity) {
                 return Fail("--parity: '" + value + "' is not none, odd, even, mark or space");
             }
+            o.line.parity = *parity;
         } else if (name == "--type") {
             if (value == "tarvo") {
                 o.tab = kTabTarvo;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/line_settings.h"
 #include "session/bus_session.h"
 
 enum class CliCommand {
@@ -26,7 +27,7 @@ struct CliOptions {
     bool json = false;
 
     std::string port;          // --port: a listed name, a port number or a device path
-    PortLineSettings line;     // --baud, --data, --stop, --parity
+    LineSettings line;         // --baud, --data, --stop, --parity
     int tab = -1;              // --type, as the window's tab: kTabTarvo, kTabMirell, kTabOskan
     std::uint8_t address = 0;  // --address
     std::uint8_t to = 0;       // --to

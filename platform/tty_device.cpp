@@ -11,6 +11,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/line_settings_linux.h"
 #include "platform/manual_reset_event.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings.h"
 
 class ManualResetEvent;
 

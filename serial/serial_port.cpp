@@ -12,7 +12,6 @@
 #include "platform/message_box.h"
 #include "platform/system_error_text.h"
 #include "platform/wait_slots.h"
-#include "serial/line_format.h"
 
 CSerialPort::CSerialPort() = default;
 
@@ -34,8 +33,7 @@ std::string CSerialPort::PortPath(unsigned portNumber) const {
     return {};
 }
 
-bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
-                           std::uint8_t dataBits, std::uint8_t stopBits) {
+bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, const LineSettings& line) {
     SetWriteOpen(false);
     // The monitor of the previous opening delivers to the previous owner: keep that one
     // serviced while the monitor ends.
@@ -66,7 +64,6 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     m_portHandle.Close();
 
     const std::string path = PortPath(portNumber);
-    const LineSettings wanted = MakeLineSettings(baud, parity, dataBits, stopBits);
     if (path.empty() || !m_portHandle.Open(path)) {
         m_lastOpenError = path.empty() ? ENODEV : errno;
         return false;
@@ -78,8 +75,8 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     // A refused setting leaves the device, and m_dcb, as they were.
     if (!m_portHandle.GetLineSettings(&m_dcb)) {
         ReportCommError("GetCommState()", errno);
-    } else if (m_portHandle.SetLineSettings(wanted)) {
-        m_dcb = wanted;
+    } else if (m_portHandle.SetLineSettings(line)) {
+        m_dcb = line;
     } else {
         ReportCommError("SetCommState()", errno);
     }

@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/line_settings.h"
 #include "platform/manual_reset_event.h"
 #include "platform/tty_device.h"
-#include "platform/tty_line_settings.h"
 #include "platform/window_message.h"
 #include "serial/serial_tap.h"
 
@@ -33,14 +33,12 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Stops a running monitor, closes an open device, then opens and configures the device
-    // listed under portNumber (see EnumeratePorts). Parity letter: E, O, M, S in either case,
-    // anything else is none; data bits 5..8; stop-bits code 0 (one), 1 (one and a half, with 5
-    // data bits only), 2 (two, not with 5 data bits). False only when the device can't be opened
-    // (busy, missing, or a number that isn't listed); settings the device refuses are reported,
-    // the device keeps its previous ones and the port still opens.
-    bool OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
-                  std::uint8_t dataBits, std::uint8_t stopBits);
+    // Stops a running monitor, closes an open device, then opens the device listed under
+    // portNumber (see EnumeratePorts) and gives it `line` (data bits 5..8; 1.5 stop bits with 5
+    // data bits only, 2 stop bits not with 5). False only when the device can't be opened (busy,
+    // missing, or a number that isn't listed); settings the device refuses are reported, the
+    // device keeps its previous ones and the port still opens.
+    bool OpenPort(IMessageOwner* owner, unsigned portNumber, const LineSettings& line);
     // Starts the monitor thread. False when no port was ever opened, a monitor already runs,
     // or the thread can't be created.
     bool StartMonitor();

@@ -14,11 +14,11 @@ BusSession::BusSession(ISessionView& view) : m_view(view) {
 BusSession::~BusSession() = default;
 
 BusSession::OpenResult BusSession::Open(IMessageOwner* owner, unsigned portNumber,
-                                        const PortLineSettings& line) {
+                                        const LineSettings& line) {
     if (IsOpen()) {
         return MonitorStarted() ? OpenResult::Open : OpenResult::OpenWithoutMonitor;
     }
-    if (!m_port.OpenPort(owner, portNumber, line.baud, line.parity, line.dataBits, line.stopBits)) {
+    if (!m_port.OpenPort(owner, portNumber, line)) {
         return OpenResult::Failed;
     }
     m_portOpen = m_port.StartMonitor() ? 1 : 0;

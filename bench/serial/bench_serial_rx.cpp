@@ -87,7 +87,9 @@ int main() {
         }
     }
     bool opened = false;
-    owner.Invoke([&] { opened = number != 0 && port.OpenPort(&owner, number, 194000, 'N', 8, 0); });
+    owner.Invoke([&] {
+        opened = number != 0 && port.OpenPort(&owner, number, MakeLineSettings(194000, 'N', 8, 0));
+    });
     if (!opened || !port.StartMonitor()) {
         std::fprintf(stderr, "cannot open the pseudo-terminal port\n");
         return 1;

@@ -27,8 +27,8 @@ TEST(CommandLine, OptionsInEitherSpellingAndTheLineSettings) {
     EXPECT_DOUBLE_EQ(p.options.Wait(), 0.5);
     EXPECT_EQ(p.options.line.baud, 19200u);
     EXPECT_EQ(p.options.line.dataBits, 7);
-    EXPECT_EQ(p.options.line.stopBits, 1);  // the engine's code for one and a half
-    EXPECT_EQ(p.options.line.parity, 'M');
+    EXPECT_EQ(p.options.line.stopBits, StopBits::OnePointFive);
+    EXPECT_EQ(p.options.line.parity, Parity::Mark);
     EXPECT_TRUE(p.options.json);
 
     // The window's line at start when nothing is said.
@@ -36,8 +36,8 @@ TEST(CommandLine, OptionsInEitherSpellingAndTheLineSettings) {
     ASSERT_EQ(d.outcome, CliParse::Outcome::Run) << d.text;
     EXPECT_EQ(d.options.line.baud, 9600u);
     EXPECT_EQ(d.options.line.dataBits, 8);
-    EXPECT_EQ(d.options.line.stopBits, 0);
-    EXPECT_EQ(d.options.line.parity, 'N');
+    EXPECT_EQ(d.options.line.stopBits, StopBits::One);
+    EXPECT_EQ(d.options.line.parity, Parity::None);
     EXPECT_DOUBLE_EQ(d.options.Wait(), 2.0);
     EXPECT_EQ(d.options.address, 255);
 }

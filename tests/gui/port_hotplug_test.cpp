@@ -189,7 +189,8 @@ TEST_F(PortHotplugTest, AFailedOpenKeepsItsTextAndSaysWhy) {
     // Busy: another engine of this program holds it.
     CSerialPort other;
     other.EnumeratePorts();
-    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), NumberOf("bus-a"), 9600, 'N', 8, 0));
+    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), NumberOf("bus-a"),
+                               MakeLineSettings(9600, 'N', 8, 0)));
     Click(OpenClose());
     ASSERT_EQ(m_boxes.Count("串口被占用或不存!"), 1u);
     EXPECT_EQ(lastBox().caption, "Ravlin");

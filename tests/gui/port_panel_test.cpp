@@ -104,7 +104,7 @@ TEST_F(PortPanelTest, PortHeldByAnotherEngineIsReportedAndNothingChanges) {
     PlainMessageOwner owner([](const WindowMessage&) {});
     CSerialPort other;
     other.EnumeratePorts();
-    ASSERT_TRUE(other.OpenPort(&owner, PortNumber(), 9600, 'N', 8, 0));
+    ASSERT_TRUE(other.OpenPort(&owner, PortNumber(), MakeLineSettings(9600, 'N', 8, 0)));
 
     C<QListWidget>(IDC_DEVICE_LIST)->addItem(QStringLiteral("3"));
     ClickOpenClose();
@@ -225,7 +225,7 @@ TEST_F(PortPanelTest, ExitWithThePortOpenWhileBytesArriveReleasesThePort) {
     PlainMessageOwner owner([](const WindowMessage&) {});
     CSerialPort other;
     other.EnumeratePorts();
-    EXPECT_TRUE(other.OpenPort(&owner, PortNumber(), 9600, 'N', 8, 0));
+    EXPECT_TRUE(other.OpenPort(&owner, PortNumber(), MakeLineSettings(9600, 'N', 8, 0)));
     other.ClosePort();
     m_dlg.reset();
     EXPECT_TRUE(m_boxes.Boxes().empty());

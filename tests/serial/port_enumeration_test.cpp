@@ -135,7 +135,7 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
     EXPECT_EQ(port.PortPath(902), PublishedPortsFolder() + "/bus-sim-2");
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
-    EXPECT_TRUE(port.OpenPort(&owner, 902, 9600, 'N', 8, 0));
+    EXPECT_TRUE(port.OpenPort(&owner, 902, MakeLineSettings(9600, 'N', 8, 0)));
     port.ClosePort();
 }
 

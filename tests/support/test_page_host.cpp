@@ -41,7 +41,8 @@ TestPageHost::TestPageHost(bool openPort)
     m_port.EnumeratePorts();
     for (std::size_t i = 0; i < m_port.m_portNames.size(); ++i) {
         if (m_port.m_portNames[i] == name) {
-            m_ready = m_port.OpenPort(&m_owner, m_port.m_portNumbers[i], 9600, 'N', 8, 0) &&
+            m_ready = m_port.OpenPort(&m_owner, m_port.m_portNumbers[i],
+                                      MakeLineSettings(9600, 'N', 8, 0)) &&
                       m_port.StartMonitor();
         }
     }
