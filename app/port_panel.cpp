@@ -93,30 +93,15 @@ void CRavlinDlg::StartPortWatch() {
 }
 
 void CRavlinDlg::RefreshPortList() {
-    std::vector<SerialPortEntry> current;
-    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size() &&
-                            i < m_port.m_portPaths.size();
-         ++i) {
-        current.push_back(
-            {m_port.m_portNames[i], m_port.m_portNumbers[i], m_port.m_portPaths[i], {}});
-    }
     const bool open = m_session.IsOpen();
     const int selectedIndex = m_portCombo->currentIndex();
     const auto selected = SelectedData<std::uint32_t>(m_portCombo);
     std::vector<SerialPortEntry> ports;
     // The open port is pinned: its entry and number stay until it is closed.
-    if (!RelistSerialPorts(PortListSources(), current, open ? selected : 0, &ports)) {
+    if (!RelistSerialPorts(PortListSources(), m_port.Ports(), open ? selected : 0, &ports)) {
         return;  // the system can't be read just now: keep what is shown
     }
-
-    m_port.m_portNames.clear();
-    m_port.m_portNumbers.clear();
-    m_port.m_portPaths.clear();
-    for (const SerialPortEntry& port : ports) {
-        m_port.m_portNames.push_back(port.name);
-        m_port.m_portNumbers.push_back(port.number);
-        m_port.m_portPaths.push_back(port.path);
-    }
+    m_port.SetPorts(ports);
 
     for (int i = m_portCombo->count() - 1; i >= 0; --i) {
         const std::uint32_t number = m_portCombo->itemData(i).toUInt();
@@ -154,9 +139,8 @@ void CRavlinDlg::FillPortPanel() {
 }
 
 void CRavlinDlg::FillPortList() {
-    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size(); ++i) {
-        AddComboString(m_portCombo, QString::fromStdString(m_port.m_portNames[i]),
-                       m_port.m_portNumbers[i]);
+    for (const SerialPortEntry& port : m_port.Ports()) {
+        AddComboString(m_portCombo, QString::fromStdString(port.name), port.number);
     }
     m_portCombo->setCurrentIndex(0);
 }
@@ -170,7 +154,8 @@ void CRavlinDlg::OnOpenClosePort() {
         SelectedData<std::uint8_t>(m_dataBitsCombo), SelectedData<std::uint8_t>(m_stopBitsCombo));
 
     if (!m_session.IsOpen()) {
-        if (m_session.Open(&m_owner, portNumber, line) == BusSession::OpenResult::Failed) {
+        if (m_session.Open(&m_owner, m_port.PortEntry(portNumber), line) ==
+            BusSession::OpenResult::Failed) {
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});

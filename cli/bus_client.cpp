@@ -17,13 +17,9 @@ BusClient::~BusClient() {
 }
 
 bool BusClient::Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason) {
-    CSerialPort& engine = m_session.Port();
-    engine.m_portNames = {port.name};
-    engine.m_portNumbers = {port.number};
-    engine.m_portPaths = {port.path};
-    if (m_session.Open(&m_owner, port.number, line) == BusSession::OpenResult::Failed) {
+    if (m_session.Open(&m_owner, port, line) == BusSession::OpenResult::Failed) {
         if (reason) {
-            *reason = OpenFailureHint(port.path, engine.LastOpenError());
+            *reason = OpenFailureHint(port.path, m_session.Port().LastOpenError());
         }
         return false;
     }

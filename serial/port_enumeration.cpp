@@ -312,18 +312,10 @@ UsbPortDetails ReadUsbPortDetails(const std::string& sysClassTty, const std::str
 }
 
 bool CSerialPort::EnumeratePorts() {
-    m_portNames.clear();
-    m_portNumbers.clear();
-    m_portPaths.clear();
-    std::vector<SerialPortEntry> ports;
-    if (!ListSerialPorts("/sys/class/tty", "/dev", PublishedPortsFolder(), &ports)) {
+    m_ports.clear();
+    if (!ListSerialPorts("/sys/class/tty", "/dev", PublishedPortsFolder(), &m_ports)) {
         ShowMessageBox("无法打开键值！", kAppName, MB_OK | MB_ICONWARNING);
         return false;
     }
-    for (const SerialPortEntry& port : ports) {
-        m_portNames.push_back(port.name);
-        m_portNumbers.push_back(port.number);
-        m_portPaths.push_back(port.path);
-    }
-    return !m_portNames.empty();
+    return !m_ports.empty();
 }

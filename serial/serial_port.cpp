@@ -24,16 +24,17 @@ CSerialPort::~CSerialPort() {
     m_portHandle.Close();
 }
 
-std::string CSerialPort::PortPath(unsigned portNumber) const {
-    for (std::size_t i = 0; i < m_portNumbers.size() && i < m_portPaths.size(); ++i) {
-        if (m_portNumbers[i] == portNumber) {
-            return m_portPaths[i];
+SerialPortEntry CSerialPort::PortEntry(unsigned portNumber) const {
+    for (const SerialPortEntry& port : m_ports) {
+        if (port.number == portNumber) {
+            return port;
         }
     }
-    return {};
+    return {{}, portNumber, {}, {}};
 }
 
-bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, const LineSettings& line) {
+bool CSerialPort::OpenPort(IMessageOwner* owner, const SerialPortEntry& port,
+                           const LineSettings& line) {
     SetWriteOpen(false);
     // The monitor of the previous opening delivers to the previous owner: keep that one
     // serviced while the monitor ends.
@@ -56,16 +57,15 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, const Line
         m_writeBuffer = std::make_unique<std::uint8_t[]>(kWriteBufferSize);
         m_writeBufferSize = kWriteBufferSize;
     }
-    m_portNumber = portNumber;
+    m_portNumber = port.number;
     m_eventMask = EV_RXCHAR | EV_CTS;
     m_deviceGone = false;
 
     std::lock_guard lock(m_lock);
     m_portHandle.Close();
 
-    const std::string path = PortPath(portNumber);
-    if (path.empty() || !m_portHandle.Open(path)) {
-        m_lastOpenError = path.empty() ? ENODEV : errno;
+    if (port.path.empty() || !m_portHandle.Open(port.path)) {
+        m_lastOpenError = port.path.empty() ? ENODEV : errno;
         return false;
     }
     m_lastOpenError = 0;
@@ -83,7 +83,7 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, const Line
 
     m_portHandle.Purge();
     if (ISerialTap* tap = Tap()) {
-        tap->OnPortOpened(portNumber);
+        tap->OnPortOpened(port.number);
     }
     SetWriteOpen(true);
     return true;

@@ -64,10 +64,9 @@ public:
         Open,                // open, the monitor runs
         OpenWithoutMonitor,  // open, but the monitor thread could not be started
     };
-    // Opens the port listed under portNumber and starts its monitor, which delivers to `owner`.
-    // A port that opens counts as open even when its monitor can't start: the user then closes
-    // it as any open port.
-    OpenResult Open(IMessageOwner* owner, unsigned portNumber, const LineSettings& line);
+    // Opens `port` and starts its monitor, which delivers to `owner`. A port that opens counts
+    // as open even when its monitor can't start: the user then closes it as any open port.
+    OpenResult Open(IMessageOwner* owner, const SerialPortEntry& port, const LineSettings& line);
     // Closes the open port.
     void Close();
     // At shutdown: closes the port if its monitor was started.

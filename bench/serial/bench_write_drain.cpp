@@ -45,7 +45,7 @@ int main() {
     std::vector<double> closeMs;
     for (int round = 0; round < 50; ++round) {
         unsent = frame.size();
-        if (!port.OpenPort(&owner, number, MakeLineSettings(1200, 'N', 8, 0)) ||
+        if (!port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)) ||
             !port.StartMonitor()) {
             std::fprintf(stderr, "open failed\n");
             return 1;
@@ -65,7 +65,8 @@ int main() {
     // Back to back: each frame is sent once the previous one is on the line; the reader takes
     // what arrives and the next request follows as soon as the last frame has arrived.
     SetOutputQueueProbe({});
-    if (!port.OpenPort(&owner, number, MakeLineSettings(1200, 'N', 8, 0)) || !port.StartMonitor()) {
+    if (!port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)) ||
+        !port.StartMonitor()) {
         return 1;
     }
     const std::vector<std::uint8_t> small = {0xFA, 0x08, 0x00, 0x00, 0x45, 0x04, 0x01, 0x55, 0, 0};

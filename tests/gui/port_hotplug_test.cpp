@@ -50,9 +50,7 @@ protected:
         if (m_portsAtStart) {
             return CRavlinDlg::EnumeratePorts();
         }
-        m_port.m_portNames.clear();
-        m_port.m_portNumbers.clear();
-        m_port.m_portPaths.clear();
+        m_port.SetPorts({});
         return false;
     }
     PortSources PortListSources() const override { return m_sources; }
@@ -189,7 +187,7 @@ TEST_F(PortHotplugTest, AFailedOpenKeepsItsTextAndSaysWhy) {
     // Busy: another engine of this program holds it.
     CSerialPort other;
     other.EnumeratePorts();
-    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), NumberOf("bus-a"),
+    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), other.PortEntry(NumberOf("bus-a")),
                                MakeLineSettings(9600, 'N', 8, 0)));
     Click(OpenClose());
     ASSERT_EQ(m_boxes.Count("串口被占用或不存!"), 1u);

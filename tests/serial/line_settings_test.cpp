@@ -92,7 +92,8 @@ TEST(LineSettings, BaudRateAndStopBitsReachTheDeviceIncluding194000) {
     for (const Case& c : {Case{194000, 2, true}, Case{9600, 0, false}, Case{2400, 1, true},
                           Case{115200, 0, false}, Case{57600, 2, true}}) {
         const std::uint8_t dataBits = c.stop == 1 ? 5 : 8;  // 1.5 stop bits need 5 data bits
-        ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(c.baud, 'N', dataBits, c.stop)));
+        ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number),
+                                  MakeLineSettings(c.baud, 'N', dataBits, c.stop)));
         const termios2 t = ReadBack(pty);
         EXPECT_EQ(t.c_ospeed, c.baud);
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.cstopb) << c.baud;
@@ -109,7 +110,7 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
     PseudoTerminal pty;
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "refused");
-    ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(38400, 'N', 8, 0)));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(38400, 'N', 8, 0)));
     port.ClosePort();
 
     // Nine data bits; 1.5 stop bits with 8 data bits; 2 stop bits with 5 data bits.
@@ -118,8 +119,8 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
         std::uint8_t stop;
     };
     for (const Refused& r : {Refused{9, 0}, Refused{8, 1}, Refused{5, 2}}) {
-        ASSERT_TRUE(
-            port.OpenPort(&owner, number, MakeLineSettings(19200, 'E', r.dataBits, r.stop)));
+        ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number),
+                                  MakeLineSettings(19200, 'E', r.dataBits, r.stop)));
         const auto recorded = boxes.Boxes();
         ASSERT_EQ(recorded.size(), 1u) << int(r.dataBits) << "/" << int(r.stop);
         EXPECT_EQ(recorded[0].text,
@@ -134,7 +135,7 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
         port.ClosePort();
         boxes.Clear();
     }
-    ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(19200, 'E', 9, 0)));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(19200, 'E', 9, 0)));
 
     // The port works although its settings were refused.
     ASSERT_TRUE(port.StartMonitor());

@@ -68,6 +68,22 @@ std::vector<std::pair<std::string, std::uint32_t>> NamesAndNumbers(
     return out;
 }
 
+std::vector<std::string> Names(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::string> out;
+    for (const auto& p : ports) {
+        out.push_back(p.name);
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> Numbers(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::uint32_t> out;
+    for (const auto& p : ports) {
+        out.push_back(p.number);
+    }
+    return out;
+}
+
 }  // namespace
 
 TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
@@ -121,12 +137,12 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
 
     CSerialPort port;
     ASSERT_TRUE(port.EnumeratePorts());
-    const auto names = port.m_portNames;
-    const auto numbers = port.m_portNumbers;
+    const auto names = Names(port.Ports());
+    const auto numbers = Numbers(port.Ports());
     ASSERT_TRUE(port.EnumeratePorts());
-    EXPECT_EQ(port.m_portNames, names) << "the lists are rebuilt, not appended to";
-    EXPECT_EQ(port.m_portNumbers, numbers);
-    ASSERT_EQ(port.m_portNames.size(), port.m_portNumbers.size());
+    EXPECT_EQ(Names(port.Ports()), names) << "the lists are rebuilt, not appended to";
+    EXPECT_EQ(Numbers(port.Ports()), numbers);
+    ASSERT_EQ(names.size(), numbers.size());
     ASSERT_GE(names.size(), 2u);
     EXPECT_EQ(names[names.size() - 2], "bus-sim-1");
     EXPECT_EQ(numbers[numbers.size() - 2], 901u);
@@ -135,7 +151,7 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
     EXPECT_EQ(port.PortPath(902), PublishedPortsFolder() + "/bus-sim-2");
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
-    EXPECT_TRUE(port.OpenPort(&owner, 902, MakeLineSettings(9600, 'N', 8, 0)));
+    EXPECT_TRUE(port.OpenPort(&owner, port.PortEntry(902), MakeLineSettings(9600, 'N', 8, 0)));
     port.ClosePort();
 }
 

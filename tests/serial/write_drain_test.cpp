@@ -63,7 +63,8 @@ struct DrainFixture : ::testing::Test {
     void Open(const char* name) {
         number = PublishAndList(pty, port, name);
         ASSERT_NE(number, 0u);
-        ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(1200, 'N', 8, 0)));
+        ASSERT_TRUE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
         ASSERT_TRUE(port.StartMonitor());
     }
     void Send(const Bytes& bytes) {
@@ -110,7 +111,7 @@ TEST_F(DrainFixture, ClosingEndsALongDrainAtOnceAndThePortReopens) {
 
     // A reopened port writes again, and its writes complete once the line is idle.
     unsent = 0;
-    ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(1200, 'N', 8, 0)));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     const Bytes probe = {0x5A};
     Send(probe);
@@ -124,7 +125,7 @@ TEST(WriteDrain, ADeviceThatGoesAwayDuringADrainIsReportedOnce) {
     PseudoTerminal pty(/*keepSlaveOpen=*/false);
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "pulled");
-    ASSERT_TRUE(port.OpenPort(&owner, number, MakeLineSettings(1200, 'N', 8, 0)));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
 
     const Bytes frame = Frame(10, 0x44);
