@@ -12,8 +12,8 @@
 #include "pages/line_settings_combos.h"
 #include "platform/line_settings.h"
 #include "platform/message_box.h"
-#include "platform/published_ports.h"
 #include "platform/qt_tab_control.h"
+#include "platform/system_ports.h"
 #include "res/resource.h"
 #include "serial/open_failure_hint.h"
 
@@ -67,9 +67,7 @@ void DescribePortItem(QComboBox* combo, int index, const UsbPortDetails& usb) {
 }  // namespace
 
 PortSources CRavlinDlg::PortListSources() const {
-    PortSources sources;
-    sources.publishedDir = PublishedPortsFolder();
-    return sources;
+    return SystemPortSources();
 }
 
 void CRavlinDlg::StartPortWatch() {

@@ -11,7 +11,9 @@
 
 #include "platform/message_box.h"
 #include "platform/system_error_text.h"
+#include "platform/system_ports.h"
 #include "platform/wait_slots.h"
+#include "serial/port_enumeration.h"
 
 CSerialPort::CSerialPort() = default;
 
@@ -22,6 +24,14 @@ CSerialPort::~CSerialPort() {
     StopMonitor(false);
     std::lock_guard lock(m_lock);
     m_portHandle.Close();
+}
+
+bool CSerialPort::EnumeratePorts() {
+    if (!ListSerialPorts(SystemPortSources(), &m_ports)) {
+        ShowMessageBox("无法打开键值！", kAppName, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    return !m_ports.empty();
 }
 
 SerialPortEntry CSerialPort::PortEntry(unsigned portNumber) const {

@@ -7,22 +7,11 @@
 #include <cstdint>
 #include <string>
 
-// What a USB adapter says about itself (sysfs attributes of its USB device), and its stable
-// name in <devDir>/serial/by-id. All empty for ports that aren't on USB.
-struct UsbPortDetails {
-    std::string manufacturer;
-    std::string product;
-    std::string serial;
-    std::string byId;
-
-    bool Empty() const {
-        return manufacturer.empty() && product.empty() && serial.empty() && byId.empty();
-    }
-};
+#include "platform/system_ports.h"
 
 struct SerialPortEntry {
     std::string name;
     std::uint32_t number = 0;
-    std::string path;  // what the engine opens
-    UsbPortDetails usb;
+    std::string path;    // what the engine opens
+    UsbPortDetails usb;  // empty for ports that aren't on USB
 };

@@ -34,8 +34,8 @@ struct FakeSystem {
 
     FakeSystem() {
         fs::remove_all(root);
-        fs::create_directories(sources.sysClassTty);
-        fs::create_directories(sources.devDir);
+        fs::create_directories(sources.systemTree);
+        fs::create_directories(sources.deviceDir);
     }
     ~FakeSystem() { fs::remove_all(root); }
 };
@@ -219,8 +219,8 @@ TEST_F(PortHotplugTest, AFailedOpenKeepsItsTextAndSaysWhy) {
 TEST_F(PortHotplugTest, UsbAdaptersAreToldApartByTooltipAndDescription) {
     // ttyUSB0 as a USB serial driver lays it out; its node leads to a pseudo-terminal.
     PseudoTerminal node;
-    const fs::path sys = m_fake.sources.sysClassTty;
-    const fs::path dev = m_fake.sources.devDir;
+    const fs::path sys = m_fake.sources.systemTree;
+    const fs::path dev = m_fake.sources.deviceDir;
     const fs::path usb = m_fake.root / "devices" / "1-2";
     fs::create_directories(usb / "1-2:1.0" / "ttyUSB0");
     std::ofstream(usb / "idVendor") << "0403\n";

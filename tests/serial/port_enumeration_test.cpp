@@ -52,9 +52,12 @@ struct FakeSystem {
             fs::create_symlink("/dev/null", dev / name);  // any character device will do
         }
     }
+    PortSources Sources(const fs::path& publishedDir) const {
+        return {sys.string(), dev.string(), publishedDir.string()};
+    }
     std::vector<SerialPortEntry> List() {
         std::vector<SerialPortEntry> ports;
-        EXPECT_TRUE(ListSerialPorts(sys, dev, published, &ports));
+        EXPECT_TRUE(ListSerialPorts(Sources(published), &ports));
         return ports;
     }
 };
@@ -119,11 +122,12 @@ TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
 TEST(PortEnumeration, AnUnreadableTtyClassFailsAndAMissingPublishedFolderIsEmpty) {
     FakeSystem fake;
     std::vector<SerialPortEntry> ports = {{"left", 1, "over", {}}};
-    EXPECT_FALSE(ListSerialPorts(fake.root / "nowhere", fake.dev, fake.published, &ports));
+    EXPECT_FALSE(ListSerialPorts(
+        {(fake.root / "nowhere").string(), fake.dev.string(), fake.published.string()}, &ports));
     EXPECT_TRUE(ports.empty());
 
     fake.AddTty("ttyUSB0", true);
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "no-folder", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "no-folder"), &ports));
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].number, 101u);
 }
@@ -178,7 +182,7 @@ TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
     fs::create_directory_symlink(own, fake.root / "via-link");
     testing::internal::CaptureStderr();
     std::vector<SerialPortEntry> ports;
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "via-link", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "via-link"), &ports));
     EXPECT_TRUE(ports.empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("symbolic link"), std::string::npos);
     EXPECT_EQ(CheckPublishedPortsFolder(own.string()), FolderCheck::Private);
@@ -189,7 +193,7 @@ TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
     fake.AddTty("ttyUSB1", true);
     fs::create_symlink("/dev/null", fake.published / "sim-m");
     fs::create_symlink("/dev/null", fake.published / "sim-z");
-    const PortSources sources{fake.sys.string(), fake.dev.string(), fake.published.string()};
+    const PortSources sources = fake.Sources(fake.published);
     std::vector<SerialPortEntry> shown = fake.List();
     ASSERT_EQ(NamesAndNumbers(shown), (std::vector<std::pair<std::string, std::uint32_t>>{
                                           {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));
