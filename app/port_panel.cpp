@@ -3,7 +3,6 @@
 
 #include <QComboBox>
 #include <QListWidget>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -76,16 +75,12 @@ void CRavlinDlg::StartPortWatch() {
     m_portRefresh->setInterval(kPortRefreshDelayMs);
     connect(m_portRefresh, &QTimer::timeout, this, [this] { RefreshPortList(); });
 
-    m_portWatcher = std::make_unique<PortWatcher>(PortListSources().publishedDir);
-    if (m_portWatcher->Fd() >= 0) {
-        m_portNotifier =
-            std::make_unique<QSocketNotifier>(m_portWatcher->Fd(), QSocketNotifier::Read);
-        connect(m_portNotifier.get(), &QSocketNotifier::activated, this, [this] {
-            if (m_portWatcher->TakeEvents() && !m_portRefresh->isActive()) {
-                m_portRefresh->start();
-            }
-        });
-    }
+    m_portNotifier = std::make_unique<QtPortNotifier>(PortListSources().publishedDir);
+    connect(m_portNotifier.get(), &QtPortNotifier::PortsMayHaveChanged, this, [this] {
+        if (!m_portRefresh->isActive()) {
+            m_portRefresh->start();
+        }
+    });
     // The list as it stands now, with the details of USB adapters.
     RefreshPortList();
 }
