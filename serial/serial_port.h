@@ -23,7 +23,7 @@
 
 #include "platform/line_settings.h"
 #include "platform/manual_reset_event.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "platform/window_message.h"
 #include "serial/serial_port_entry.h"
 #include "serial/serial_tap.h"
@@ -106,7 +106,7 @@ private:
     std::mutex m_lock;  // serialises calls on the device
     std::atomic<std::uint32_t> m_monitorRunning{0};
     std::unique_ptr<ManualResetEvent> m_shutdownEvent;
-    TtyDevice m_portHandle;
+    SerialDevice m_portHandle;
     std::unique_ptr<ManualResetEvent> m_writeEvent;
     LineSettings m_dcb;
     IMessageOwner* m_ownerWindow = nullptr;

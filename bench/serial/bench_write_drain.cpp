@@ -17,7 +17,7 @@
 
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "serial/serial_port.h"
 #include "tests/serial/serial_test_support.h"
 
@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 int main() {
     std::atomic<std::size_t> unsent{0};
-    SetOutputQueueProbe([&](int) { return unsent.load(); });
+    SetOutputQueueProbe([&] { return unsent.load(); });
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
     PseudoTerminal pty;

@@ -13,7 +13,7 @@
 
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "serial/serial_port.h"
 #include "serial_test_support.h"
 
@@ -27,7 +27,7 @@ namespace {
 class ScopedOutputQueue {
 public:
     explicit ScopedOutputQueue(std::function<std::size_t()> count)
-        : m_previous(SetOutputQueueProbe([this, count](int) {
+        : m_previous(SetOutputQueueProbe([this, count] {
               m_asked.fetch_add(1);
               return count();
           })) {}
