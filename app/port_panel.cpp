@@ -11,10 +11,10 @@
 #include "pages/line_settings_combos.h"
 #include "platform/line_settings.h"
 #include "platform/message_box.h"
+#include "platform/open_failure_hint.h"
 #include "platform/qt_tab_control.h"
 #include "platform/system_ports.h"
 #include "res/resource.h"
-#include "serial/open_failure_hint.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "bus/frame.h"
-#include "serial/open_failure_hint.h"
+#include "platform/open_failure_hint.h"
 
 BusClient::BusClient()
     : m_owner([this](const WindowMessage& m) { HandleMessage(m); },

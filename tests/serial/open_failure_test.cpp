@@ -10,9 +10,9 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/open_failure_hint_linux.h"
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "serial/open_failure_hint.h"
 #include "serial/serial_port.h"
 #include "serial_test_support.h"
 
