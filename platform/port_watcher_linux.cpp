@@ -31,6 +31,10 @@ void AddToEpoll(int epoll, int fd) {
 
 }  // namespace
 
+std::unique_ptr<IPortWatcher> CreatePortWatcher(std::string publishedDir, bool systemDevices) {
+    return std::make_unique<LinuxPortWatcher>(std::move(publishedDir), systemDevices);
+}
+
 LinuxPortWatcher::LinuxPortWatcher(std::string publishedDir, bool systemDevices)
     : m_folder(std::move(publishedDir)) {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
@@ -87,10 +91,6 @@ void LinuxPortWatcher::WatchFolder() {
     // Adding a watch that exists already gives the same one back; a missing folder gives -1
     // and is watched for through its parent.
     m_folderWatch = ::inotify_add_watch(m_inotify, m_folder.c_str(), kFolderEvents);
-}
-
-std::unique_ptr<IPortWatcher> CreatePortWatcher(std::string publishedDir, bool systemDevices) {
-    return std::make_unique<LinuxPortWatcher>(std::move(publishedDir), systemDevices);
 }
 
 bool LinuxPortWatcher::WaitForEvents(int timeoutMs) {

@@ -6,7 +6,7 @@
 // buffer into account, so it is invisible to the caller.
 //
 // The system's handle stays inside the platform: Native is defined by the implementation
-// (serial_device_linux.h beside serial_device_linux.cpp), and only the platform's own waits use
+// (native_handles_linux.h for serial_device_linux.cpp), and only the platform's own waits use
 // it. Failures give the system's error number in errno.
 //
 // Not thread-safe: the engine serialises all calls on one device.
@@ -28,9 +28,9 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens the device for reading and writing, without making it the controlling terminal,
-    // and takes it exclusively: an advisory lock (which also holds against root) and the tty's
-    // exclusive mode. False with errno when it can't be opened; EBUSY when another holder has it.
+    // Opens the device for reading and writing and takes it exclusively: no other program (on
+    // Linux not even root's) opens it while it is held. False with errno when it can't be
+    // opened; EBUSY when another holder has it.
     bool Open(const std::string& path);
     // Gives up the exclusive mode and closes. Safe when not open.
     void Close();
