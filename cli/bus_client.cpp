@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "bus/frame.h"
-#include "serial/open_failure_hint.h"
+#include "platform/open_failure_hint.h"
 
 BusClient::BusClient()
     : m_owner([this](const WindowMessage& m) { HandleMessage(m); },
@@ -16,19 +16,10 @@ BusClient::~BusClient() {
     m_session.Port().SetTap(nullptr);
 }
 
-bool BusClient::Open(const SerialPortEntry& port, const LineSettings& settings,
-                     std::string* reason) {
-    constexpr char kParityLetters[] = "NOEMS";
-    const PortLineSettings line{settings.baudRate, settings.byteSize,
-                                static_cast<std::uint8_t>(settings.stopBits),
-                                kParityLetters[static_cast<unsigned>(settings.parity) % 5]};
-    CSerialPort& engine = m_session.Port();
-    engine.m_portNames = {port.name};
-    engine.m_portNumbers = {port.number};
-    engine.m_portPaths = {port.path};
-    if (m_session.Open(&m_owner, port.number, line) == BusSession::OpenResult::Failed) {
+bool BusClient::Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason) {
+    if (m_session.Open(&m_owner, port, line) == BusSession::OpenResult::Failed) {
         if (reason) {
-            *reason = OpenFailureHint(port.path, engine.LastOpenError());
+            *reason = OpenFailureHint(port.path, m_session.Port().LastOpenError());
         }
         return false;
     }

@@ -12,7 +12,7 @@
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "sim/frame_trace.h"
 #include "sim/orval_simulator.h"
 #include "tool_runner.h"
@@ -269,7 +269,7 @@ TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
     EXPECT_TRUE(Has(path.err, "已不存在")) << path.err;
 
     // Busy: another client holds the port.
-    TtyDevice other;
+    SerialDevice other;
     ASSERT_TRUE(other.Open(m_sim->PortPath()));
     const Result busy = Tool({"search", "--type", "tarvo"});
     EXPECT_EQ(busy.status, 3);
