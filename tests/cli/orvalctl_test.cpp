@@ -9,6 +9,7 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
@@ -343,6 +344,11 @@ TEST_F(OrvalctlTest, FramesAreByteForByteTheBuildersFrames) {
     add(kTabMirell,
         [](TxFrame::Bytes& b) { return BuildMirellCommandFrame(b, 7, kMirellScreen, 0x00); });
     add(kTabOskan, [](TxFrame::Bytes& b) { return BuildOskanFeedbackFrame(b, 4, false); });
+    // The simulator traces a frame once the line has been quiet after it, which may be just
+    // after the tool has ended.
+    for (int i = 0; i < 200 && PcFrames().size() < expected.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(PcFrames(), expected);
 }
 
