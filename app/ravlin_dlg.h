@@ -7,7 +7,6 @@
 // and show what the session decides.
 
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -25,8 +24,8 @@
 #include "pages/tarvo_dlg.h"
 #include "platform/qt_dialog.h"
 #include "platform/qt_message_owner.h"
+#include "platform/qt_port_notifier.h"
 #include "serial/port_enumeration.h"
-#include "serial/port_watcher.h"
 #include "serial/serial_port.h"
 #include "serial/tap_recorder.h"
 #include "session/bus_session.h"
@@ -157,9 +156,8 @@ private:
 
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
-    std::unique_ptr<PortWatcher> m_portWatcher;
-    // After the watcher, so it goes first: it never outlives the descriptor it watches.
-    std::unique_ptr<QSocketNotifier> m_portNotifier;
+    // Wakes the UI thread when ports may have come or gone.
+    std::unique_ptr<QtPortNotifier> m_portNotifier;
     QTimer* m_portRefresh = nullptr;
     QComboBox* m_baudCombo = nullptr;
     QComboBox* m_dataBitsCombo = nullptr;

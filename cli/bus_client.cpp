@@ -4,8 +4,8 @@
 
 #include "bus/frame.h"
 #include "cli/interrupt.h"
+#include "platform/open_failure_hint.h"
 #include "platform/system_error_text.h"
-#include "serial/open_failure_hint.h"
 
 namespace {
 
@@ -29,26 +29,17 @@ BusClient::~BusClient() {
     m_session.Port().SetTap(nullptr);
 }
 
-bool BusClient::Open(const SerialPortEntry& port, const LineSettings& settings,
-                     std::string* reason) {
-    CSerialPort& engine = m_session.Port();
-    engine.m_portNames = {port.name};
-    engine.m_portNumbers = {port.number};
-    engine.m_portPaths = {port.path};
-    constexpr char kParityLetters[] = "NOEMS";
-    const PortLineSettings line{settings.baudRate, settings.byteSize,
-                                static_cast<std::uint8_t>(settings.stopBits),
-                                kParityLetters[static_cast<unsigned>(settings.parity) % 5]};
+bool BusClient::Open(const SerialPortEntry& port, const LineSettings& line, std::string* reason) {
     // Start, data, parity and stop bits of one character.
-    const unsigned bits = 1 + settings.byteSize + (settings.parity == Parity::None ? 0 : 1) +
-                          (settings.stopBits == StopBits::One ? 1 : 2);
-    m_charTime = microseconds(settings.baudRate > 0 ? bits * 1000000ull / settings.baudRate : 0);
+    const unsigned bits = 1 + line.dataBits + (line.parity == Parity::None ? 0 : 1) +
+                          (line.stopBits == StopBits::One ? 1 : 2);
+    m_charTime = microseconds(line.baud > 0 ? bits * 1000000ull / line.baud : 0);
     m_opening = true;
-    const BusSession::OpenResult opened = m_session.Open(&m_owner, port.number, line);
+    const BusSession::OpenResult opened = m_session.Open(&m_owner, port, line);
     m_opening = false;
     if (opened == BusSession::OpenResult::Failed) {
         if (reason) {
-            *reason = OpenFailureHint(port.path, engine.LastOpenError());
+            *reason = OpenFailureHint(port.path, m_session.Port().LastOpenError());
         }
         return false;
     }

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "platform/plain_message_owner.h"
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings.h"
 #include "serial/port_enumeration.h"
 #include "serial/serial_tap.h"
 #include "session/bus_session.h"

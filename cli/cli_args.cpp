@@ -171,16 +171,14 @@ Why Number(const std::string& v, long low, long high, const char* what, auto&& s
     return std::nullopt;
 }
 
-template <class T, std::size_t N>
-Why Choice(const std::string& v, const std::pair<const char*, T> (&words)[N], const char* what,
-           T* out) {
-    for (const auto& [word, value] : words) {
-        if (v == word) {
-            *out = value;
-            return std::nullopt;
-        }
+// A word the platform reads (`taken`), stored; refused with `what` when it read nothing.
+template <class T>
+Why Spelled(const std::string& v, std::optional<T> taken, const char* what, T* out) {
+    if (!taken) {
+        return Quoted(v) + " " + what;
     }
-    return Quoted(v) + " " + what;
+    *out = *taken;
+    return std::nullopt;
 }
 
 Why Address(const std::string& v, std::uint8_t* out) {
@@ -206,14 +204,6 @@ struct OptionSpec {
     Why (*take)(CliOptions&, const std::string&);
 };
 
-constexpr std::pair<const char*, StopBits> kStops[] = {
-    {"1", StopBits::One}, {"1.5", StopBits::OnePointFive}, {"2", StopBits::Two}};
-constexpr std::pair<const char*, Parity> kParities[] = {{"none", Parity::None},
-                                                        {"odd", Parity::Odd},
-                                                        {"even", Parity::Even},
-                                                        {"mark", Parity::Mark},
-                                                        {"space", Parity::Space}};
-
 const OptionSpec kOptions[] = {
     {kPort, "--port", "P", "a listed port name, number or device path",
      [](CliOptions& o, const std::string& v) {
@@ -222,20 +212,21 @@ const OptionSpec kOptions[] = {
     {kLine, "--baud", "N", "line rate of the local port (default 9600)",
      [](CliOptions& o, const std::string& v) {
          return Number(v, 50, 4000000, "is no line rate (50..4000000)",
-                       [&o](long n) { o.line.baudRate = static_cast<std::uint32_t>(n); });
+                       [&o](long n) { o.line.baud = static_cast<std::uint32_t>(n); });
      }},
     {kLine, "--data", "N", "data bits 5..8 (default 8)",
      [](CliOptions& o, const std::string& v) {
          return Number(v, 5, 8, "is not 5, 6, 7 or 8",
-                       [&o](long n) { o.line.byteSize = static_cast<std::uint8_t>(n); });
+                       [&o](long n) { o.line.dataBits = static_cast<std::uint8_t>(n); });
      }},
     {kLine, "--stop", "1|1.5|2", "stop bits (default 1)",
      [](CliOptions& o, const std::string& v) {
-         return Choice(v, kStops, "is not 1, 1.5 or 2", &o.line.stopBits);
+         return Spelled(v, StopBitsFromWord(v), "is not 1, 1.5 or 2", &o.line.stopBits);
      }},
     {kLine, "--parity", "none|odd|even|mark|space", "parity (default none)",
      [](CliOptions& o, const std::string& v) {
-         return Choice(v, kParities, "is not none, odd, even, mark or space", &o.line.parity);
+         return Spelled(v, ParityFromWord(v), "is not none, odd, even, mark or space",
+                        &o.line.parity);
      }},
     {kType, "--type", "T", "the model: tarvo, mirell or oskan",
      [](CliOptions& o, const std::string& v) -> Why {

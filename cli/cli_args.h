@@ -11,7 +11,7 @@
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings.h"
 
 enum class CliCommand {
     Ports,

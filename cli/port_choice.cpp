@@ -3,11 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/published_ports.h"
+#include "platform/system_ports.h"
 
 bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports) {
-    const PortSources sources{"/sys/class/tty", "/dev", PublishedPortsFolder()};
-    return ListSerialPorts(sources.sysClassTty, sources.devDir, sources.publishedDir, ports);
+    return ListSerialPorts(SystemPortSources(), ports);
 }
 
 std::optional<SerialPortEntry> ChoosePort(const std::string& choice,

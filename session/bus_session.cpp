@@ -13,12 +13,12 @@ BusSession::BusSession(ISessionView& view) : m_view(view) {
 
 BusSession::~BusSession() = default;
 
-BusSession::OpenResult BusSession::Open(IMessageOwner* owner, unsigned portNumber,
-                                        const PortLineSettings& line) {
+BusSession::OpenResult BusSession::Open(IMessageOwner* owner, const SerialPortEntry& port,
+                                        const LineSettings& line) {
     if (IsOpen()) {
         return MonitorStarted() ? OpenResult::Open : OpenResult::OpenWithoutMonitor;
     }
-    if (!m_port.OpenPort(owner, portNumber, line.baud, line.parity, line.dataBits, line.stopBits)) {
+    if (!m_port.OpenPort(owner, port, line)) {
         return OpenResult::Failed;
     }
     m_portOpen = m_port.StartMonitor() ? 1 : 0;

@@ -21,6 +21,7 @@
 #include "bus/rx_parser.h"
 #include "bus/tarvo_config.h"
 #include "bus/tx_frame.h"
+#include "platform/line_settings.h"
 #include "serial/serial_port.h"
 #include "session/control_states.h"
 
@@ -30,14 +31,6 @@ extern int g_portClosed;
 // Pause between an address write and the search that follows it, so that the engine has taken
 // the first frame before the second replaces it.
 inline constexpr int kAddressWritePauseMs = 300;
-
-// The window's line settings at start: 9600 bit/s, 8 data bits, no parity, one stop bit.
-struct PortLineSettings {
-    unsigned baud = 9600;
-    std::uint8_t dataBits = 8;
-    std::uint8_t stopBits = 0;  // the engine's code: 0 one, 1 one and a half, 2 two
-    char parity = 'N';          // N, O, E, M or S
-};
 
 // What the bus brings, as the main window shows it. Called on the owner thread, from
 // HandleReceivedByte and from the session's own commands.
@@ -74,10 +67,9 @@ public:
         Open,                // open, the monitor runs
         OpenWithoutMonitor,  // open, but the monitor thread could not be started
     };
-    // Opens the port listed under portNumber and starts its monitor, which delivers to `owner`.
-    // A port that opens counts as open even when its monitor can't start: the user then closes
-    // it as any open port.
-    OpenResult Open(IMessageOwner* owner, unsigned portNumber, const PortLineSettings& line);
+    // Opens `port` and starts its monitor, which delivers to `owner`. A port that opens counts
+    // as open even when its monitor can't start: the user then closes it as any open port.
+    OpenResult Open(IMessageOwner* owner, const SerialPortEntry& port, const LineSettings& line);
     // Closes the open port.
     void Close();
     // At shutdown: closes the port if its monitor was started.

@@ -9,10 +9,11 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "sim/frame_trace.h"
 #include "sim/orval_simulator.h"
 #include "tool_runner.h"
@@ -275,7 +276,7 @@ TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
     EXPECT_TRUE(Has(path.err, "已不存在")) << path.err;
 
     // Busy: another client holds the port.
-    TtyDevice other;
+    SerialDevice other;
     ASSERT_TRUE(other.Open(m_sim->PortPath()));
     const Result busy = Tool({"search", "--type", "tarvo"});
     EXPECT_EQ(busy.status, 3);
@@ -350,6 +351,11 @@ TEST_F(OrvalctlTest, FramesAreByteForByteTheBuildersFrames) {
     add(kTabMirell,
         [](TxFrame::Bytes& b) { return BuildMirellCommandFrame(b, 7, kMirellScreen, 0x00); });
     add(kTabOskan, [](TxFrame::Bytes& b) { return BuildOskanFeedbackFrame(b, 4, false); });
+    // The simulator traces a frame once the line has been quiet after it, which may be just
+    // after the tool has ended.
+    for (int i = 0; i < 200 && PcFrames().size() < expected.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(PcFrames(), expected);
 }
 

@@ -52,9 +52,12 @@ struct FakeSystem {
             fs::create_symlink("/dev/null", dev / name);  // any character device will do
         }
     }
+    PortSources Sources(const fs::path& publishedDir) const {
+        return {sys.string(), dev.string(), publishedDir.string()};
+    }
     std::vector<SerialPortEntry> List() {
         std::vector<SerialPortEntry> ports;
-        EXPECT_TRUE(ListSerialPorts(sys, dev, published, &ports));
+        EXPECT_TRUE(ListSerialPorts(Sources(published), &ports));
         return ports;
     }
 };
@@ -64,6 +67,22 @@ std::vector<std::pair<std::string, std::uint32_t>> NamesAndNumbers(
     std::vector<std::pair<std::string, std::uint32_t>> out;
     for (const auto& p : ports) {
         out.emplace_back(p.name, p.number);
+    }
+    return out;
+}
+
+std::vector<std::string> Names(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::string> out;
+    for (const auto& p : ports) {
+        out.push_back(p.name);
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> Numbers(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::uint32_t> out;
+    for (const auto& p : ports) {
+        out.push_back(p.number);
     }
     return out;
 }
@@ -103,11 +122,12 @@ TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
 TEST(PortEnumeration, AnUnreadableTtyClassFailsAndAMissingPublishedFolderIsEmpty) {
     FakeSystem fake;
     std::vector<SerialPortEntry> ports = {{"left", 1, "over", {}}};
-    EXPECT_FALSE(ListSerialPorts(fake.root / "nowhere", fake.dev, fake.published, &ports));
+    EXPECT_FALSE(ListSerialPorts(
+        {(fake.root / "nowhere").string(), fake.dev.string(), fake.published.string()}, &ports));
     EXPECT_TRUE(ports.empty());
 
     fake.AddTty("ttyUSB0", true);
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "no-folder", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "no-folder"), &ports));
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].number, 101u);
 }
@@ -121,12 +141,12 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
 
     CSerialPort port;
     ASSERT_TRUE(port.EnumeratePorts());
-    const auto names = port.m_portNames;
-    const auto numbers = port.m_portNumbers;
+    const auto names = Names(port.Ports());
+    const auto numbers = Numbers(port.Ports());
     ASSERT_TRUE(port.EnumeratePorts());
-    EXPECT_EQ(port.m_portNames, names) << "the lists are rebuilt, not appended to";
-    EXPECT_EQ(port.m_portNumbers, numbers);
-    ASSERT_EQ(port.m_portNames.size(), port.m_portNumbers.size());
+    EXPECT_EQ(Names(port.Ports()), names) << "the lists are rebuilt, not appended to";
+    EXPECT_EQ(Numbers(port.Ports()), numbers);
+    ASSERT_EQ(names.size(), numbers.size());
     ASSERT_GE(names.size(), 2u);
     EXPECT_EQ(names[names.size() - 2], "bus-sim-1");
     EXPECT_EQ(numbers[numbers.size() - 2], 901u);
@@ -135,7 +155,7 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
     EXPECT_EQ(port.PortPath(902), PublishedPortsFolder() + "/bus-sim-2");
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
-    EXPECT_TRUE(port.OpenPort(&owner, 902, 9600, 'N', 8, 0));
+    EXPECT_TRUE(port.OpenPort(&owner, port.PortEntry(902), MakeLineSettings(9600, 'N', 8, 0)));
     port.ClosePort();
 }
 
@@ -162,7 +182,7 @@ TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
     fs::create_directory_symlink(own, fake.root / "via-link");
     testing::internal::CaptureStderr();
     std::vector<SerialPortEntry> ports;
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "via-link", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "via-link"), &ports));
     EXPECT_TRUE(ports.empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("symbolic link"), std::string::npos);
     EXPECT_EQ(CheckPublishedPortsFolder(own.string()), FolderCheck::Private);
@@ -173,7 +193,7 @@ TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
     fake.AddTty("ttyUSB1", true);
     fs::create_symlink("/dev/null", fake.published / "sim-m");
     fs::create_symlink("/dev/null", fake.published / "sim-z");
-    const PortSources sources{fake.sys.string(), fake.dev.string(), fake.published.string()};
+    const PortSources sources = fake.Sources(fake.published);
     std::vector<SerialPortEntry> shown = fake.List();
     ASSERT_EQ(NamesAndNumbers(shown), (std::vector<std::pair<std::string, std::uint32_t>>{
                                           {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));

@@ -1,5 +1,3 @@
-#include "platform/published_ports.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +8,8 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+
+#include "platform/published_ports.h"
 
 std::string PublishedPortsFolder() {
     if (const char* dir = std::getenv("RAVLIN_PORT_DIR"); dir && *dir) {
