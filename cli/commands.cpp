@@ -54,10 +54,13 @@ CommandResult Failed(int status, std::string line, CommandOutput output = {}) {
 std::unique_ptr<BusClient> OpenBus(const CliOptions& o, DeviceModel model, CommandResult* failed) {
     std::vector<SerialPortEntry> ports;
     ListPortsLikeTheWindow(&ports);  // a sysfs that can't be read still allows a device path
-    const std::optional<SerialPortEntry> port = ChoosePort(o.port, ports);
+    std::string why;
+    const std::optional<SerialPortEntry> port = ChoosePort(o.port, ports, &why);
     if (!port) {
-        *failed = Failed(kExitPort, "no port " + Quoted(o.port) +
-                                        ": 'orvalctl ports' lists the ports by name and number");
+        *failed = Failed(kExitPort, why.empty() ? "no port " + Quoted(o.port) +
+                                                      ": 'orvalctl ports' lists the ports by name "
+                                                      "and number"
+                                                : Shown(o.port) + " is no port: " + why);
         return nullptr;
     }
     auto bus = std::make_unique<BusClient>();

@@ -21,5 +21,5 @@ enum class BusTerminal {
 // `procRoot` is where the processes are looked at (tests give a tree of their own).
 BusTerminal ClassifyBusTerminal(const std::string& path, const std::string& procRoot = "/proc");
 
-// Why a terminal is no bus, in a few words: "is not a pseudo-terminal", ...; empty for Free.
+// Why a terminal is no bus, in a few words ("another user's pseudo-terminal"); empty for Free.
 const char* BusTerminalWords(BusTerminal kind);

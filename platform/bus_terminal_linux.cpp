@@ -88,15 +88,15 @@ const char* BusTerminalWords(BusTerminal kind) {
         case BusTerminal::Free:
             return "";
         case BusTerminal::NotPseudo:
-            return "is not a serial port or a bus simulator's pseudo-terminal";
+            return "not a serial port, nor a bus simulator's pseudo-terminal";
         case BusTerminal::OtherUser:
-            return "is another user's pseudo-terminal";
+            return "another user's pseudo-terminal";
         case BusTerminal::SomeonesTerminal:
-            return "is the terminal of a running program, not a bus";
+            return "the terminal of a running program, not a bus";
         case BusTerminal::Missing:
-            return "leads nowhere: whatever published it has ended";
+            return "a link that leads nowhere: whatever published it has ended";
         case BusTerminal::LinkToLink:
-            return "is a link to another link";
+            return "a link to another link";
     }
     return "";
 }

@@ -3,6 +3,7 @@
 // break the output. The real binary against the simulator or a misbehaving device on a
 // pseudo-terminal.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -16,6 +17,8 @@
 
 #include "bus/frame.h"
 #include "bus/tarvo_config.h"
+#include "platform/bus_terminal.h"
+#include "platform/pseudo_terminal.h"
 #include "platform/published_ports.h"
 #include "scripted_peer.h"
 #include "sim/orval_simulator.h"
@@ -290,6 +293,104 @@ TEST(HostileBus, AutomaticAssignmentThatRunsOutOfAddressesSaysSo) {
     }
     EXPECT_EQ(holders.size(), 255u);  // every address once, the rest still at 1
     EXPECT_EQ(holders[1], 46);
+}
+
+// --- Only buses are ports (rows 10, 11, 14, 20).
+
+// A pseudo-terminal that a child process holds as its controlling terminal, as a shell does:
+// what a stale link's number may lead to once the system gave the number to someone else.
+class SomeonesTerminal {
+public:
+    SomeonesTerminal() {
+        const std::string slave = m_pty.SlavePath();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::setsid();
+            const int fd = ::open(slave.c_str(), O_RDWR);  // becomes its controlling terminal
+            (void)fd;
+            ::pause();
+            ::_exit(0);
+        }
+        // Until the child has it as its terminal, it is nobody's.
+        for (int i = 0; i < 500 && ClassifyBusTerminal(slave) != BusTerminal::SomeonesTerminal;
+             ++i) {
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    ~SomeonesTerminal() {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    std::string Path() const { return m_pty.SlavePath(); }
+
+private:
+    PseudoTerminal m_pty;
+    pid_t m_pid = -1;
+};
+
+TEST(HostilePorts, OnlyABusIsListedOrWrittenTo) {
+    const fs::path folder = PublishedPortsFolder();
+    fs::create_directories(folder);
+    const SomeonesTerminal shell;
+    ASSERT_EQ(ClassifyBusTerminal(shell.Path()), BusTerminal::SomeonesTerminal);
+    PseudoTerminal bus;
+    bus.Publish("orval-real");
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {"orval-stale", shell.Path()}, {"orval-tty", "/dev/tty"},
+        {"orval-null", "/dev/null"},   {"orval-zero", "/dev/zero"},
+        {"orval-ptmx", "/dev/ptmx"},   {"orval-chain", (folder / "orval-real").string()}};
+    for (const auto& [name, target] : links) {
+        fs::create_symlink(target, folder / name);
+    }
+    const ToolResult list = RunOrvalctl({"ports"});
+    EXPECT_TRUE(Has(list.out, "orval-real")) << list.out;
+    for (const auto& [name, target] : links) {
+        EXPECT_FALSE(Has(list.out, name)) << list.out;
+        // Named by path, each is refused before anything is written.
+        const ToolResult r = RunOrvalctl(
+            {"mirell", "--port", (folder / name).string(), "--address", "2", "screen", "up"});
+        EXPECT_EQ(r.status, 3) << name << ": " << r.err;
+        EXPECT_TRUE(Has(r.err, "is no port")) << r.err;
+    }
+    for (const std::string& target : {std::string("/dev/tty"), shell.Path()}) {
+        const ToolResult r =
+            RunOrvalctl({"mirell", "--port", target, "--address", "2", "screen", "up", "--json"});
+        EXPECT_EQ(r.status, 3) << target;
+        EXPECT_FALSE(Has(r.out, "\"sent\": true")) << r.out;
+    }
+    for (const auto& [name, target] : links) {
+        fs::remove(folder / name);
+    }
+}
+
+TEST(HostilePorts, AFolderGivenWithATrailingSlashIsStillCheckedForALink) {
+    const fs::path root =
+        fs::temp_directory_path() / ("orvalctl-folders-" + std::to_string(::getpid()));
+    fs::create_directories(root / "real");
+    fs::permissions(root / "real", fs::perms::owner_all);
+    fs::create_directory_symlink(root / "real", root / "link");
+    for (const std::string spelling : {"/link", "/link/", "/link/.", "/link//./"}) {
+        EXPECT_EQ(CheckPublishedPortsFolder(root.string() + spelling), FolderCheck::Refused)
+            << spelling;
+    }
+    EXPECT_EQ(CheckPublishedPortsFolder(root.string() + "/real/"), FolderCheck::Private);
+    fs::remove_all(root);
+}
+
+TEST(HostilePorts, APublishedPortKeepsItsNumberWhenOthersAppear) {
+    PseudoTerminal later;  // opened first, published last: its number is below the others'
+    PseudoTerminal mine;
+    mine.Publish("orval-m");
+    const auto numberOf = [](const std::string& name) {
+        const ToolResult r = RunOrvalctl({"ports", "--json"});
+        const std::size_t at = r.out.find("\"name\": \"" + name + "\", \"number\": ");
+        return at == std::string::npos ? std::string() : r.out.substr(at + name.size() + 20, 4);
+    };
+    const std::string before = numberOf("orval-m");
+    ASSERT_FALSE(before.empty());
+    later.Publish("orval-a");  // a name that sorts before it
+    EXPECT_EQ(numberOf("orval-m"), before);
+    EXPECT_FALSE(numberOf("orval-a").empty());
 }
 
 // --- The simulator's port (rows 12, 13).
