@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <regex>
 #include <sstream>
 #include <string_view>
+
+#include "session/shown_text.h"
 
 namespace {
 
@@ -22,6 +25,7 @@ enum Option : unsigned {
     kFrom = 1u << 5,
     kWait = 1u << 6,
     kFile = 1u << 7,
+    kIdentity = 1u << 8,
 };
 
 struct CommandInfo {
@@ -44,14 +48,16 @@ const CommandInfo kCommands[] = {
      "Searches the bus for devices of one model and lists each answer: address and state\n"
      "bytes. Waits S seconds (default 1) for answers. Exit 1 when none answered.\n",
      1.0},
-    {CliCommand::Assign, "assign", kPort | kLine | kType | kAddress | kTo | kWait,
+    {CliCommand::Assign, "assign", kPort | kLine | kType | kAddress | kTo | kWait | kIdentity,
      kPort | kType | kAddress | kTo,
-     "orvalctl assign --port P --type mirell|oskan --address A --to N [--wait S] [line "
-     "options] [--json]",
+     "orvalctl assign --port P --type mirell|oskan --address A --to N [--identity ID] [--wait S] "
+     "[line options] [--json]",
      "Gives the device at address A the address N, as the window's address write does:\n"
      "searches, writes the address (a MIRELL device is named by its state bytes), pauses\n"
-     "300 ms and searches again. Each search waits S seconds (default 1). Exit 1 when no\n"
-     "device answered at A, or none answers at N afterwards.\n",
+     "300 ms and searches again. Each search waits S seconds (default 1). When several\n"
+     "devices answer at A, nothing is written unless --identity names the one to move by\n"
+     "its four state bytes. Exit 1 when no device answered at A, or none answers at N\n"
+     "afterwards.\n",
      1.0},
     {CliCommand::AutoAssign, "auto-assign", kPort | kLine | kType | kFrom | kWait,
      kPort | kType | kFrom,
@@ -139,7 +145,7 @@ std::optional<double> ParseSeconds(const std::string& text) {
     errno = 0;
     char* end = nullptr;
     const double s = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(s) || s <= 0 ||
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(s) || s < 0.001 ||
         s > 3600) {
         return std::nullopt;
     }
@@ -159,7 +165,7 @@ using Why = std::optional<std::string>;
 Why Number(const std::string& v, long low, long high, const char* what, auto&& store) {
     const std::optional<long> n = ParseInteger(v);
     if (!n || *n < low || *n > high) {
-        return "'" + v + "' " + what;
+        return Quoted(v) + " " + what;
     }
     store(*n);
     return std::nullopt;
@@ -169,7 +175,7 @@ Why Number(const std::string& v, long low, long high, const char* what, auto&& s
 template <class T>
 Why Spelled(const std::string& v, std::optional<T> taken, const char* what, T* out) {
     if (!taken) {
-        return "'" + v + "' " + what;
+        return Quoted(v) + " " + what;
     }
     *out = *taken;
     return std::nullopt;
@@ -226,7 +232,7 @@ const OptionSpec kOptions[] = {
      [](CliOptions& o, const std::string& v) -> Why {
          const DeviceModelInfo* model = ModelByName(v);
          if (model == nullptr) {
-             return "'" + v + "' is not " + ModelNameList();
+             return Quoted(v) + " is not " + ModelNameList();
          }
          o.model = model->model;
          return std::nullopt;
@@ -241,12 +247,35 @@ const OptionSpec kOptions[] = {
      [](CliOptions& o, const std::string& v) -> Why {
          o.waitSeconds = ParseSeconds(v);
          if (!o.waitSeconds) {
-             return "'" + v + "' is no time in seconds (above 0, up to 3600)";
+             return Quoted(v) + " is no time in seconds (0.001 up to 3600)";
          }
          return std::nullopt;
      }},
     {kFile, "--file", "F", "the key configuration (INI, see orvalctl(1))",
      [](CliOptions& o, const std::string& v) { return Text(v, "needs a file name", &o.file); }},
+    {kIdentity, "--identity", "ID", "the device to move, by its state bytes: \"4D B0 00 02\"",
+     [](CliOptions& o, const std::string& v) -> Why {
+         std::array<std::uint8_t, 4> id{};
+         std::size_t n = 0;
+         for (std::size_t i = 0; i < v.size();) {
+             if (v[i] == ' ') {
+                 ++i;
+                 continue;
+             }
+             if (n == id.size() || i + 1 >= v.size() ||
+                 !std::isxdigit(static_cast<unsigned char>(v[i])) ||
+                 !std::isxdigit(static_cast<unsigned char>(v[i + 1]))) {
+                 return Quoted(v) + " is not four bytes in hexadecimal, such as 4D B0 00 02";
+             }
+             id[n++] = static_cast<std::uint8_t>(std::stoul(v.substr(i, 2), nullptr, 16));
+             i += 2;
+         }
+         if (n != id.size()) {
+             return Quoted(v) + " is not four bytes in hexadecimal, such as 4D B0 00 02";
+         }
+         o.identity = id;
+         return std::nullopt;
+     }},
 };
 
 struct Parser {
@@ -300,8 +329,8 @@ struct Parser {
             }
             const std::optional<MirellCommand> c = FindMirellCommand(words[0], words[1]);
             if (!c) {
-                return Fail("mirell: '" + words[0] + " " + words[1] +
-                            "' is none of screen|lifter up|down|stop, projector|seq on|off");
+                return Fail("mirell: " + Quoted(words[0] + " " + words[1]) +
+                            " is none of screen|lifter up|down|stop, projector|seq on|off");
             }
             o.mirell = *c;
             return true;
@@ -311,7 +340,7 @@ struct Parser {
             if (words.size() == 3 && words[0] == "channel") {
                 const std::optional<long> k = ParseInteger(words[1]);
                 if (!k || *k < 1 || *k > 8) {
-                    return Fail("oskan: channel '" + words[1] + "' is not 1..8");
+                    return Fail("oskan: channel " + Quoted(words[1]) + " is not 1..8");
                 }
                 o.oskanChannel = static_cast<unsigned>(*k);
                 on = ParseOnOff(words[2]);
@@ -358,14 +387,14 @@ struct Parser {
                 }
             }
             if (option.empty()) {
-                return "unexpected argument '" + first + "'";
+                return "unexpected argument " + Quoted(first);
             }
             for (const OptionSpec& spec : kOptions) {
                 if (option == spec.name && info) {
                     return option + " is not an option of " + info->name;
                 }
             }
-            return "unknown option '" + option + "'";
+            return "unknown option " + Quoted(option);
         }
         return what;
     }
@@ -378,14 +407,14 @@ struct Parser {
                     arg != "-h") {
                     return Fail(arg.rfind("--", 0) == 0 && arg.find('=') == std::string::npos &&
                                         arg.size() > 2
-                                    ? arg + " is not an option of orvalctl without a command"
-                                    : "unknown option '" + arg + "'");
+                                    ? Shown(arg) + " is not an option of orvalctl without a command"
+                                    : "unknown option " + Quoted(arg));
                 }
                 continue;
             }
             info = FindCommand(arg);
             if (!info) {
-                return Fail("unknown command '" + arg + "'");
+                return Fail("unknown command " + Quoted(arg));
             }
             break;
         }

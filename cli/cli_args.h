@@ -3,6 +3,7 @@
 // anything touches a port. Every mistake is found here and told in one sentence, so that a
 // script never starts a half-understood bus action. Parsed with CLI11.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ struct CliOptions {
     std::uint8_t from = 0;              // --from
     std::optional<double> waitSeconds;  // --wait
     std::string file;                   // --file
+    std::optional<std::array<std::uint8_t, 4>> identity;  // --identity
 
     // mirell: the function and value to send.
     MirellCommand mirell{0, 0};

@@ -10,7 +10,8 @@ bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports) {
 }
 
 std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
-                                          const std::vector<SerialPortEntry>& ports) {
+                                          const std::vector<SerialPortEntry>& ports,
+                                          std::string* why) {
     for (const SerialPortEntry& p : ports) {
         if (p.name == choice) {
             return p;
@@ -28,6 +29,17 @@ std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
     }
     if (choice.find('/') == std::string::npos) {
         return std::nullopt;
+    }
+    // Something that is there but no port (a terminal, /dev/null, a file) is never written to;
+    // a path that is not there at all goes on to the open, which says so in the window's words.
+    std::error_code there;
+    if (std::filesystem::exists(choice, there)) {
+        if (const std::string reason = WhyNotAPort(choice); !reason.empty()) {
+            if (why) {
+                *why = reason;
+            }
+            return std::nullopt;
+        }
     }
     // The same device under another spelling (a link, "..") is the listed port.
     std::error_code ec;

@@ -46,7 +46,7 @@ struct ReadConfigResult {
 struct WriteKeyConfigResult {
     std::uint8_t address = 0;
     std::size_t written = 0;
-    std::array<bool, kKeyConfigSteps.size()> confirmed{};
+    std::array<KeyConfigConfirmations::State, kKeyConfigSteps.size()> confirmed{};
 };
 
 struct DeviceCommandResult {
@@ -65,4 +65,7 @@ struct CommandResult {
     int status = 0;
     CommandOutput output;
     std::vector<std::string> errors;  // lines for standard error, without the "orvalctl: "
+    // The command stopped before it was done (the port failed, or it was interrupted): the
+    // output is what it had done until then.
+    bool partial = false;
 };

@@ -7,11 +7,13 @@
 //    <deviceDir>/<name>, except placeholder 8250 ports with no UART behind them (`type` 0, or,
 //    where sysfs has no `type`, TIOCGSERIAL reporting PORT_UNKNOWN): USB adapters (ttyUSB),
 //    modems and CDC adapters (ttyACM) and real on-board ports (ttyS);
-//  - every entry of the published-ports folder that leads to a character device: the symbolic
-//    links through which bus simulators (and tests) publish their pseudo-terminals. Dangling
-//    links left behind by a simulator that ended are skipped. A folder that is not private to
-//    the user (see platform/published_ports.h) gives no ports.
+//  - every entry of the published-ports folder that is a bus (platform/bus_terminal.h): the
+//    symbolic links through which bus simulators (and tests) publish their pseudo-terminals.
+//    A link that leads nowhere (a simulator that ended), to someone's terminal (its number given
+//    to a shell since), to /dev/tty, /dev/null, /dev/ptmx or to another link is skipped. A
+//    folder that is not private to the user (see platform/published_ports.h) gives no ports.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,8 @@ struct SystemPort {
     std::string path;        // what the engine opens
     bool published = false;  // from the published-ports folder
     UsbPortDetails usb;
+    // A published port: the number of its pseudo-terminal, which it keeps while it lives.
+    std::optional<unsigned> terminalNumber;
 };
 
 // Where the ports are listed from: the machine's own places (SystemPortSources), or a fake tree
@@ -51,3 +55,7 @@ PortSources SystemPortSources();
 // False (and no ports) when the system's list can't be read at all; a missing published folder
 // is simply empty.
 bool ListSystemPorts(const PortSources& sources, std::vector<SystemPort>* ports);
+
+// Why `path` can't be a port, in a few words; empty when it can: a serial device the system
+// lists, or a pseudo-terminal that is a bus. For a path a user names that no listing has.
+std::string WhyNotAPort(const std::string& path);

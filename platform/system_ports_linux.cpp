@@ -2,6 +2,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/bus_terminal.h"
 #include "platform/published_ports.h"
 #include "platform/system_ports.h"
 
@@ -143,13 +145,18 @@ bool ListSystemPorts(const PortSources& sources, std::vector<SystemPort>* ports)
     }
     std::sort(sysNames.begin(), sysNames.end());
 
-    std::vector<std::string> published;
+    std::vector<std::pair<std::string, unsigned>> published;
     if (UsePublishedPortsFolder(sources.publishedDir)) {
         fs::directory_iterator pubIt(sources.publishedDir, ec);
         if (!ec) {
             for (const fs::directory_entry& entry : pubIt) {
-                if (IsCharacterDevice(entry.path().string())) {
-                    published.push_back(entry.path().filename().string());
+                const std::string path = entry.path().string();
+                struct stat st {};
+                if (ClassifyBusTerminal(path) == BusTerminal::Free &&
+                    ::stat(path.c_str(), &st) == 0) {
+                    // Unix 98 pseudo-terminals: majors 136.. hold 256 minors each.
+                    const unsigned number = (::major(st.st_rdev) - 136) * 256 + ::minor(st.st_rdev);
+                    published.emplace_back(entry.path().filename().string(), number);
                 }
             }
         }
@@ -158,10 +165,28 @@ bool ListSystemPorts(const PortSources& sources, std::vector<SystemPort>* ports)
 
     for (const std::string& name : sysNames) {
         ports->push_back({name, (fs::path(sources.deviceDir) / name).string(), false,
-                          ReadUsbPortDetails(sources.systemTree, sources.deviceDir, name)});
+                          ReadUsbPortDetails(sources.systemTree, sources.deviceDir, name),
+                          std::nullopt});
     }
-    for (const std::string& name : published) {
-        ports->push_back({name, (fs::path(sources.publishedDir) / name).string(), true, {}});
+    for (const auto& [name, number] : published) {
+        ports->push_back(
+            {name, (fs::path(sources.publishedDir) / name).string(), true, {}, number});
     }
     return true;
+}
+
+std::string WhyNotAPort(const std::string& path) {
+    std::error_code ec;
+    const fs::path device = fs::canonical(path, ec);
+    if (ec) {
+        return "nothing there";
+    }
+    // A serial device the system lists: its node in /dev has a tty entry with a device.
+    const fs::path entry = fs::path("/sys/class/tty") / device.filename();
+    if (device.parent_path() == "/dev" && IsCharacterDevice(device.string()) &&
+        fs::exists(fs::symlink_status(entry / "device", ec))) {
+        return {};
+    }
+    const BusTerminal kind = ClassifyBusTerminal(path);
+    return kind == BusTerminal::Free ? std::string() : BusTerminalWords(kind);
 }

@@ -117,8 +117,11 @@ std::vector<SerialPortEntry> NumberSerialPorts(const std::vector<SystemPort>& fo
     for (const SystemPort* port : others) {
         ports.push_back({port->name, TakeNumber(taken, kOtherTtyBase), port->path, port->usb});
     }
+    // A published port's number follows from its pseudo-terminal, so it is the same in every
+    // listing while the port lives, whatever appears or goes beside it.
     for (const SystemPort* port : newPublished) {
-        ports.push_back({port->name, TakeNumber(taken, kPublishedBase), port->path, port->usb});
+        const std::uint32_t wanted = kPublishedBase + port->terminalNumber.value_or(0);
+        ports.push_back({port->name, TakeNumber(taken, wanted), port->path, port->usb});
     }
     SortByNumber(ports);
     return ports;

@@ -7,7 +7,8 @@
 // port under the link's file name.
 // Numbers (the port number the engine is opened with and reports in every message):
 //   ttyS<n> -> 1+n, ttyUSB<n> -> 101+n, ttyACM<n> -> 201+n, any other system port -> 301, 302,
-//   ... in name order, published ports -> 901, 902, ... in name order. Numbers are unique: when
+//   ... in name order, a published port -> 901 + the number of its pseudo-terminal, which it
+//   keeps while it lives, in every listing of every program. Numbers are unique: when
 //   a number is taken already, the next free one above it is used; a port whose number lies in
 //   its own family's hundred keeps it against one whose name runs past its hundred (ttyUSB0
 //   keeps 101, ttyS100 moves on).

@@ -176,6 +176,20 @@ void CSerialPort::Deliver(std::vector<WindowMessage>& run) {
 }
 
 void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
+    // The tap hears how many bytes were read, before they are handed over.
+    std::size_t unreported = 0;
+    const auto report = [&] {
+        if (unreported > 0) {
+            if (ISerialTap* tap = Tap()) {
+                tap->OnReceived(unreported);
+            }
+            unreported = 0;
+        }
+    };
+    struct ReportAtEnd {
+        decltype(report)& r;
+        ~ReportAtEnd() { r(); }
+    } reportAtEnd{report};
     for (;;) {
         if (m_shutdownEvent->IsSet()) {
             return;
@@ -195,7 +209,9 @@ void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
         switch (status) {
             case SerialDevice::ReadStatus::Byte:
                 run.push_back({WM_SERIAL_RXBYTE, byte, static_cast<LPARAM>(m_portNumber)});
+                ++unreported;
                 if (run.size() >= kMaxDeliveryRun) {
+                    report();
                     Deliver(run);
                 }
                 break;
@@ -321,7 +337,10 @@ void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
     m_writeEvent->Set();
 }
 
-void CSerialPort::ReportCommError(const char* operation, int errorNumber) {
+void CSerialPort::ReportCommError(const char* operation, int errorNumber, bool gone) {
+    if (ISerialTap* tap = Tap()) {
+        tap->OnFailure(operation, errorNumber, gone);
+    }
     const std::string text = std::string("WARNING:  ") + operation +
                              " Failed with the following error: \n" + SystemErrorText(errorNumber) +
                              "\nPort: " + std::to_string(static_cast<int>(m_portNumber)) + "\n";
@@ -335,7 +354,7 @@ void CSerialPort::ReportDeviceGone(const char* operation, int errorNumber) {
         return;
     }
     m_deviceGone = true;
-    ReportCommError(operation, errorNumber);
+    ReportCommError(operation, errorNumber, true);
 }
 
 void CSerialPort::StopMonitor(bool pumpOwner) {

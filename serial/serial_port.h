@@ -92,7 +92,7 @@ private:
     void FlushWriteBuffer();
     void SetWriteOpen(bool open);
     void Deliver(std::vector<WindowMessage>& run);
-    void ReportCommError(const char* operation, int errorNumber);
+    void ReportCommError(const char* operation, int errorNumber, bool gone = false);
     // Reports the first hang-up of the device and marks it gone; later ones are not reported.
     void ReportDeviceGone(const char* operation, int errorNumber);
     // Signals the shutdown event and waits until the monitor thread has ended and is joined,

@@ -49,6 +49,8 @@ public:
     // A device's address request (frame 0x21) was answered with `address`.
     virtual void OnAddressHandedOut(const std::uint8_t* /*request: 10 bytes*/,
                                     std::uint8_t /*address*/) {}
+    // A device's address request was left unanswered (the address chooser gave none).
+    virtual void OnAddressRequestUnanswered(const std::uint8_t* /*request: 10 bytes*/) {}
 };
 
 class BusSession : private IBusView, private IRxSink {
@@ -115,12 +117,21 @@ public:
     // the counter that answers the devices' address requests.
     void StartAutoAssign(std::uint8_t first);
     std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
+    // Decides the answers to address requests from now on (nullptr: the counter again).
+    void SetAddressChooser(BusDispatcher::AddressChooser chooser) {
+        m_dispatcher.SetAddressChooser(std::move(chooser));
+    }
     // The address write of the current tab's model to `device`. A model that names the device
     // by the state bytes of its search reply (MIRELL) needs them: without them, and for a model
     // that takes no address write (TARVO), nothing is sent (false).
     // The caller then waits kAddressWritePauseMs, handling received bytes, and searches again.
     bool SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
                           const std::array<std::uint8_t, 4>* mirellState);
+    // An address write to `device` that names the one device to move by its four identity bytes
+    // (the state bytes of its search answer) in bytes 6..9, for any model: when several devices
+    // share an address, only that one moves.
+    void SendAddressWriteNaming(std::uint8_t device, std::uint8_t newAddress,
+                                const std::array<std::uint8_t, 4>& identity);
     // The configuration read request (0x23) to `device`.
     void SendReadConfig(std::uint8_t device);
 

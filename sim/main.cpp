@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -80,13 +81,17 @@ int main(int argc, char** argv) {
         devices = DefaultBus();
     }
 
-    // The signals are taken by sigwait below; block them before the bus thread starts so that
-    // it inherits the mask and never handles them itself.
+    // Every signal that would end the simulator is taken by sigwait below, so that it always
+    // unpublishes its port first; they are blocked before the bus thread starts so that it
+    // inherits the mask and never handles them itself. A reader of the trace that goes away
+    // (orval-sim | head -1) must not end it either: writes to it just fail.
+    std::signal(SIGPIPE, SIG_IGN);
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                             SIGPROF, SIGPOLL, SIGPWR, SIGXCPU, SIGXFSZ, SIGSTKFLT}) {
+        sigaddset(&signals, signal);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     OrvalSimulator simulator(devices);

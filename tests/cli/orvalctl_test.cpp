@@ -119,10 +119,13 @@ TEST_F(OrvalctlTest, PortsListsThePublishedSimulatorAsTheWindowDoes) {
 
 TEST_F(OrvalctlTest, SearchListsTheDevicesOfOneModelWithTheirStateBytes) {
     Begin();
+    // Both panels still have the factory address: both are listed, and the shared address is
+    // said (exit 1), since every later command to address 1 would reach both.
     const Result tarvo = Tool({"search", "--type", "tarvo", "--wait", "0.5"});
-    EXPECT_EQ(tarvo.status, 0) << tarvo.err;
+    EXPECT_EQ(tarvo.status, 1) << tarvo.err;
     EXPECT_TRUE(Has(tarvo.out, "      1  tarvo   54 A0 00 01\n      1  tarvo   54 A0 00 02\n"))
         << tarvo.out;
+    EXPECT_TRUE(Has(tarvo.err, "address 1 answered twice: 54 A0 00 01, 54 A0 00 02")) << tarvo.err;
 
     const Result mirell = Tool({"search", "--type", "mirell", "--wait", "0.5", "--json"});
     EXPECT_EQ(mirell.status, 0) << mirell.err;
@@ -195,9 +198,12 @@ TEST_F(OrvalctlTest, KeyConfigurationIsWrittenConfirmedAndReadBack) {
                            "[press]\ncodes = 01 02 0A\n"
                            "[release]\ncodes = AB\nhex = no\n"
                            "[serial]\nbaud = 19200\ndata_bits = 7\nstop_bits = 2\nparity = even\n";
+    // Both panels at address 1 take the configuration, and each confirms: the second
+    // confirmation says the address is shared (exit 1).
     const Result w = Tool({"write-key-config", "--address", "1", "--file", file.string()});
-    EXPECT_EQ(w.status, 0) << w.err;
+    EXPECT_EQ(w.status, 1) << w.err;
     EXPECT_TRUE(Has(w.out, "4 of 4 frames written")) << w.out;
+    EXPECT_TRUE(Has(w.err, "address 1 answered twice")) << w.err;
     for (const SimIdentity& id : {kTarvoA, kTarvoB}) {  // both still share address 1
         const TarvoConfig c = Device(id).tarvo;
         EXPECT_EQ(c.keyMode, 0);
@@ -276,7 +282,7 @@ TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
     EXPECT_EQ(busy.status, 3);
     EXPECT_TRUE(Has(busy.err, "占用")) << busy.err;
     other.Close();
-    EXPECT_EQ(Tool({"search", "--type", "tarvo", "--wait", "0.3"}).status, 0);
+    EXPECT_EQ(Tool({"search", "--type", "mirell", "--wait", "0.3"}).status, 0);
 }
 
 TEST_F(OrvalctlTest, BadArgumentsAreExitTwoWithAUsageLine) {
@@ -309,7 +315,8 @@ TEST_F(OrvalctlTest, FramesAreByteForByteTheBuildersFrames) {
     ASSERT_EQ(
         Tool({"assign", "--type", "mirell", "--address", "2", "--to", "7", "--wait", "0.3"}).status,
         0);
-    ASSERT_EQ(Tool({"write-key-config", "--address", "1", "--file", file.string()}).status, 0);
+    // Two panels share address 1: written to both, confirmed twice (exit 1).
+    ASSERT_EQ(Tool({"write-key-config", "--address", "1", "--file", file.string()}).status, 1);
     ASSERT_EQ(Tool({"mirell", "--address", "7", "screen", "stop"}).status, 0);
     ASSERT_EQ(Tool({"oskan", "--address", "4", "feedback", "off"}).status, 0);
     fs::remove(file);
