@@ -26,6 +26,7 @@ enum Option : unsigned {
     kWait = 1u << 6,
     kFile = 1u << 7,
     kIdentity = 1u << 8,
+    kRates = 1u << 9,
 };
 
 struct CommandInfo {
@@ -93,6 +94,13 @@ const CommandInfo kCommands[] = {
      "[--json]",
      "Switches channel K (1..8) or the feedback of the OSKAN device at address A, as its page\n"
      "does. The device does not answer; exit 0 means the frame went out on the line.\n",
+     0},
+    {CliCommand::FindBaud, "find-baud", kPort | kType | kRates, kPort | kType,
+     "orvalctl find-baud --port P --type T [--rates LIST] [--json]",
+     "The line doctor for a bus where nothing answers: searches for devices of the model at\n"
+     "each rate of the line-settings table (or of LIST, such as 9600,19200), listening as\n"
+     "long as their answers take at that rate, and prints per rate the valid frames and the\n"
+     "bytes that formed none. Names the rate the devices answer at; exit 1 when none did.\n",
      0},
 };
 
@@ -253,6 +261,22 @@ const OptionSpec kOptions[] = {
      }},
     {kFile, "--file", "F", "the key configuration (INI, see orvalctl(1))",
      [](CliOptions& o, const std::string& v) { return Text(v, "needs a file name", &o.file); }},
+    {kRates, "--rates", "LIST", "the rates to try, such as 9600,19200 (default: the table's)",
+     [](CliOptions& o, const std::string& v) -> Why {
+         std::size_t begin = 0;
+         while (begin <= v.size()) {
+             const std::size_t end = std::min(v.find(',', begin), v.size());
+             const Why why = Number(v.substr(begin, end - begin), 50, 4000000,
+                                    "is no line rate (50..4000000)", [&o](long n) {
+                                        o.rates.push_back(static_cast<std::uint32_t>(n));
+                                    });
+             if (why) {
+                 return why;
+             }
+             begin = end + 1;
+         }
+         return std::nullopt;
+     }},
     {kIdentity, "--identity", "ID", "the device to move, by its state bytes: \"4D B0 00 02\"",
      [](CliOptions& o, const std::string& v) -> Why {
          std::array<std::uint8_t, 4> id{};

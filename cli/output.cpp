@@ -204,6 +204,36 @@ struct Renderer {
         return text;
     }
 
+    std::string operator()(const FindBaudResult& r) const {
+        if (json) {
+            JsonWriter w;
+            w.BeginObject().Key("rates").BeginArray();
+            for (const RateTried& t : r.rates) {
+                w.BeginObject().Key("baud").Number(t.baud).Key("answers");
+                w.Number(static_cast<std::int64_t>(t.answers)).Key("frames");
+                w.Number(static_cast<std::int64_t>(t.frames)).Key("dropped");
+                w.Number(static_cast<std::int64_t>(t.dropped)).EndObject();
+            }
+            w.EndArray().Key("baud");
+            if (r.found) {
+                w.Number(*r.found);
+            } else {
+                w.Null();
+            }
+            return w.EndObject().Text() + "\n";
+        }
+        std::string text = "   BAUD  ANSWERS  FRAMES  DROPPED\n";
+        for (const RateTried& t : r.rates) {
+            text += Format("%7u  %7zu  %6zu  %7zu\n", static_cast<unsigned>(t.baud), t.answers,
+                           t.frames, t.dropped);
+        }
+        if (r.found) {
+            text += Format("the %s devices answer at %u bit/s\n", r.model ? r.model->name : "",
+                           static_cast<unsigned>(*r.found));
+        }
+        return text;
+    }
+
     std::string operator()(const DeviceCommandResult& r) const {
         if (json) {
             JsonWriter w;

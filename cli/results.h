@@ -56,10 +56,23 @@ struct DeviceCommandResult {
     std::string frame;  // the frame as written, in hex
 };
 
+// find-baud: what a search heard at each rate tried.
+struct RateTried {
+    std::uint32_t baud = 0;
+    std::size_t answers = 0;  // devices of the model that answered
+    std::size_t frames = 0;   // valid frames of any kind
+    std::size_t dropped = 0;  // bytes that formed no frame
+};
+struct FindBaudResult {
+    const DeviceModelInfo* model = nullptr;
+    std::vector<RateTried> rates;
+    std::optional<std::uint32_t> found;  // the rate the devices answer at
+};
+
 // Nothing to print on standard output (a port that would not open, a file refused).
 using CommandOutput =
     std::variant<std::monostate, PortsResult, SearchResult, AssignResult, AutoAssignResult,
-                 ReadConfigResult, WriteKeyConfigResult, DeviceCommandResult>;
+                 ReadConfigResult, WriteKeyConfigResult, DeviceCommandResult, FindBaudResult>;
 
 struct CommandResult {
     int status = 0;
