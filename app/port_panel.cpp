@@ -169,7 +169,10 @@ void CRavlinDlg::OnOpenClosePort() {
 
     if (!m_session.IsOpen()) {
         const PortLineSettings line{baud, dataBits, stopBits, parity};
+        // The bus monitor's recording starts with the port (whether its window is open or not).
+        m_recorder.PortOpening();
         if (m_session.Open(&m_owner, portNumber, line) == BusSession::OpenResult::Failed) {
+            m_recorder.PortClosed();
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
@@ -179,6 +182,7 @@ void CRavlinDlg::OnOpenClosePort() {
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
     } else {
         m_session.Close();
+        m_recorder.PortClosed();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
     }
     ApplyControlStates();

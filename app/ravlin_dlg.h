@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "app/bus_monitor_dlg.h"
+#include "app/bus_recorder.h"
 #include "app/hex_log.h"
 #include "bus/rx_parser.h"
 #include "bus/tx_frame.h"
@@ -28,7 +29,6 @@
 #include "serial/port_enumeration.h"
 #include "serial/port_watcher.h"
 #include "serial/serial_port.h"
-#include "serial/tap_recorder.h"
 #include "session/bus_session.h"
 
 class QComboBox;
@@ -83,6 +83,8 @@ public:
     // Shows the bus monitor window (context menu, Ctrl+M), creating it the first time.
     void OpenBusMonitor();
     CBusMonitorDlg* BusMonitor() const { return m_monitorDlg.get(); }
+    // The bus monitor's flight recorder: records from the moment the port opens.
+    CBusRecorder& Recorder() { return m_recorder; }
 
     // State that the tests look at.
     BusSession& Session() { return m_session; }
@@ -186,9 +188,9 @@ private:
     // goes before them; OnCancel and OnDestroy stop it before the port closes.
     CKeyConfigWriter m_keyWriter;
     QString m_aboutMenuText;
-    // What the engine reports of its traffic (set as its tap for the dialog's life), and the
-    // bus monitor window that shows it with the parser's view of the received bytes.
-    CTapRecorder m_tapRecorder;
+    // What the engine reports of its traffic and what the parser made of the received bytes,
+    // recorded whether the bus monitor window is open or not; and that window, which shows it.
+    CBusRecorder m_recorder{m_port, m_session.Parser()};
     std::unique_ptr<CBusMonitorDlg> m_monitorDlg;
     // Last member, so it goes first: it releases a monitor thread still blocked on it.
     QtMessageOwner m_owner;
