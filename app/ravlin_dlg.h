@@ -9,10 +9,12 @@
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/bus_monitor_dlg.h"
 #include "app/bus_recorder.h"
@@ -149,6 +151,11 @@ private:
     void PauseHandlingBytes(int ms);
     // Scrolls the status list now (see ScrollStatusToLastLine).
     void ScrollStatusNow();
+    // The status and device lines of a run, shown at its end in one insertion per list (and
+    // one removal of the oldest lines past kMaxListLines).
+    void AppendStatusLines(QStringList lines);
+    void AppendDeviceLines(std::vector<std::uint8_t> addresses);
+    void FlushPendingLines();
     // Asks for CatchUpReceivedView at the end of the run, or at the next turn of the event loop
     // for bytes handed over outside a run.
     void RequestCatchUp();
@@ -170,12 +177,15 @@ private:
     QComboBox* m_addressCombo = nullptr;
     QListWidget* m_deviceList = nullptr;
     QListWidget* m_statusList = nullptr;
-    // While received bytes are handled, scrolling the status list and showing a configuration
-    // reply wait for the end of their run (or the next turn of the event loop): one scroll, and
-    // so one layout of the list, per run instead of two per frame, and one filling of the page
-    // with the reply that stays. Nothing is painted in between, so nothing shows the wait.
+    // While received bytes are handled, the status and device lines, scrolling the status list
+    // and showing a configuration reply wait for the end of their run (or the next turn of the
+    // event loop): one insertion per list, one scroll, and so one layout of each list, per run
+    // instead of several per frame, and one filling of the page with the reply that stays.
+    // Nothing is painted in between, so nothing shows the wait.
     bool m_handlingRx = false;
     bool m_scrollPending = false;
+    QStringList m_pendingStatusLines;
+    std::vector<std::uint8_t> m_pendingDevices;
     std::optional<TarvoConfigBlock> m_pendingConfig;
     QTimer m_catchUpTimer;
     QPlainTextEdit* m_logEdit = nullptr;
