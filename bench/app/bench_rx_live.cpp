@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
     std::printf("bytes_lost: %zu\n", bytes - got);
     std::printf("seconds: %.2f\n", seconds);
     std::printf("idle_cpu_percent: %.2f\n", idleRate * 100);
-    std::printf("cpu_us_per_byte: %.2f\n", got ? cpu * 1e6 / static_cast<double>(got) : 0.0);
+    std::printf("cpu_us_per_byte: %.3f\n", got ? cpu * 1e6 / static_cast<double>(got) : 0.0);
     std::printf("bytes_read_per_s: %.0f\n", seconds > 0 ? static_cast<double>(got) / seconds : 0.0);
     std::printf("log_shows_tail: %s\n", logOk ? "yes" : "NO");
     if (mode == "soak") {
