@@ -7,6 +7,9 @@
 //   bench_rx_live paced [SECONDS]   19,400 bytes/s in 10-byte writes (default 10 s)
 //   bench_rx_live soak [MINUTES]    paced, for minutes (default 1); RSS at start and end
 //
+// The bus monitor's recorder records as it does from the moment a port opens;
+// RAVLIN_BENCH_RECORDER=0 turns it off.
+//
 // Prints the CPU time of this process per received byte (from /proc, with the idle rate
 // measured beforehand subtracted), bytes read per second, bytes lost, and whether the log shows
 // the stream's tail. Figures only: the exit status is non-zero only when bytes went missing or
@@ -171,6 +174,11 @@ int main(int argc, char** argv) {
 
     BenchDlg dlg;
     dlg.Create();
+    // RAVLIN_BENCH_RECORDER=0: the bus monitor's recorder off, to see what it costs.
+    if (qEnvironmentVariableIsSet("RAVLIN_BENCH_RECORDER") &&
+        qEnvironmentVariableIntValue("RAVLIN_BENCH_RECORDER") == 0) {
+        dlg.Recorder().SetRecording(false);
+    }
     dlg.show();
     auto* portCombo = qobject_cast<QComboBox*>(FindControl(&dlg, IDC_PORT));
     const int index = portCombo ? portCombo->findText(QStringLiteral("bench")) : -1;
