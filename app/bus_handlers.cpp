@@ -75,6 +75,7 @@ void CRavlinDlg::ScrollStatusNow() {
 
 void CRavlinDlg::CatchUpReceivedView() {
     m_catchUpTimer.stop();
+    m_recorder.BytesHandled();
     FlushPendingLines();
     m_log.FlushIfDue();
     if (m_scrollPending) {

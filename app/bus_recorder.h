@@ -40,6 +40,10 @@ public:
     // The port closed: the rest is moved into the models and the regular moving stops.
     void PortClosed();
 
+    // The received bytes handed over together have been handled: the next ones are stamped with
+    // a new reading of the clock.
+    void BytesHandled() { m_tracker.TimeMoved(); }
+
     // Moves what arrived since the last call into the models now; emits Flushed when anything
     // was added or lost.
     void Flush();

@@ -90,6 +90,7 @@ void RxFrameTracker::EndRun() {
 }
 
 std::vector<RxRecord> RxFrameTracker::Take() {
+    TimeMoved();
     if (m_runOpen && Now() - m_runLast >= kRunQuiet) {
         EndRun();
     }

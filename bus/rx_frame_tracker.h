@@ -47,14 +47,29 @@ public:
     // Forgets the open run and the records not taken.
     void Clear();
     // Where the time comes from (steady_clock::now unless set; an empty function restores it).
-    void SetClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
-    Clock::time_point Now() const { return m_now ? m_now() : Clock::now(); }
+    void SetClock(std::function<Clock::time_point()> now) {
+        m_now = std::move(now);
+        m_timeKnown = false;
+    }
+    // The clock is read once per arrival: the bytes handled together (a run the engine hands
+    // over at once) share their time, so a busy line costs no clock read per byte. The feeder
+    // calls this after each arrival, and the taker before it takes.
+    void TimeMoved() { m_timeKnown = false; }
+    Clock::time_point Now() {
+        if (!m_timeKnown) {
+            m_time = m_now ? m_now() : Clock::now();
+            m_timeKnown = true;
+        }
+        return m_time;
+    }
 
 private:
     void AddDropped(const std::uint8_t* bytes, std::size_t count, int state, std::uint8_t byte);
     void EndRun();
 
     std::function<Clock::time_point()> m_now;
+    Clock::time_point m_time;  // the time of the current arrival, once read
+    bool m_timeKnown = false;
     std::vector<RxRecord> m_records;
     RxRecord m_run;
     bool m_runOpen = false;

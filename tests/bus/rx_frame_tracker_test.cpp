@@ -30,8 +30,10 @@ protected:
     }
     // Lets the line stay quiet long enough to end an open run.
     void Quiet() { now += RxFrameTracker::kRunQuiet; }
+    // Each Feed is one arrival, as a run handed over by the engine.
     void Feed(const std::vector<std::uint8_t>& bytes) {
         parser.Feed(bytes.data(), bytes.size(), sink);
+        tracker.TimeMoved();
     }
     void Feed(const std::string& hex) { Feed(Hex(hex)); }
 
