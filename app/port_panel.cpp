@@ -147,8 +147,11 @@ void CRavlinDlg::OnOpenClosePort() {
         SelectedData<std::uint8_t>(m_dataBitsCombo), SelectedData<std::uint8_t>(m_stopBitsCombo));
 
     if (!m_session.IsOpen()) {
+        // The bus monitor's recording starts with the port (whether its window is open or not).
+        m_recorder.PortOpening();
         if (m_session.Open(&m_owner, m_port.PortEntry(portNumber), line) ==
             BusSession::OpenResult::Failed) {
+            m_recorder.PortClosed();
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
@@ -158,6 +161,7 @@ void CRavlinDlg::OnOpenClosePort() {
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
     } else {
         m_session.Close();
+        m_recorder.PortClosed();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
     }
     ApplyControlStates();

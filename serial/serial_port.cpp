@@ -234,11 +234,26 @@ void CSerialPort::GatherWhileBusy(std::vector<WindowMessage>& run) {
     // within a short gap hands the owner one run per few milliseconds instead. A line that falls
     // quiet is handed over one gap after its last byte; shutdown and a write request end the
     // gathering at once, so neither waits behind it.
+    //
+    // Once the line has shown itself busy, it is looked at less often while it trickles (a few
+    // bytes per look, as a paced stream of frames brings): each look is a wake-up and two
+    // device calls, and the bytes wait safely in the driver meanwhile. A look that finds a lot
+    // goes back to the short gap, so that a flood never waits on a full input queue.
+    constexpr int kTrickleLookMs = 8;
+    constexpr std::size_t kTrickleBytes = 1024;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kGatherMaxMs);
-    while (!run.empty() && std::chrono::steady_clock::now() < deadline) {
+    int lookMs = kGatherGapMs;
+    while (!run.empty()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            return;
+        }
         const SlotWaitResult wait =
-            WaitForSlots(*m_shutdownEvent, *m_writeEvent, nullptr, kGatherGapMs);
+            WaitForSlots(*m_shutdownEvent, *m_writeEvent, nullptr,
+                         static_cast<int>(std::min<long long>(lookMs, left)));
         if (wait.slot != -1) {
             return;
         }
@@ -253,6 +268,7 @@ void CSerialPort::GatherWhileBusy(std::vector<WindowMessage>& run) {
             return;
         }
         DrainReceiveQueue(run);
+        lookMs = queued >= kTrickleBytes ? kGatherGapMs : kTrickleLookMs;
     }
 }
 
