@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/plain_message_owner.h"
 #include "platform/line_settings.h"
+#include "platform/plain_message_owner.h"
 #include "serial/port_enumeration.h"
 #include "serial/serial_tap.h"
 #include "session/bus_session.h"

@@ -266,10 +266,9 @@ const OptionSpec kOptions[] = {
          std::size_t begin = 0;
          while (begin <= v.size()) {
              const std::size_t end = std::min(v.find(',', begin), v.size());
-             const Why why = Number(v.substr(begin, end - begin), 50, 4000000,
-                                    "is no line rate (50..4000000)", [&o](long n) {
-                                        o.rates.push_back(static_cast<std::uint32_t>(n));
-                                    });
+             const Why why =
+                 Number(v.substr(begin, end - begin), 50, 4000000, "is no line rate (50..4000000)",
+                        [&o](long n) { o.rates.push_back(static_cast<std::uint32_t>(n)); });
              if (why) {
                  return why;
              }

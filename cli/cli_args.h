@@ -38,7 +38,7 @@ struct CliOptions {
     std::optional<double> waitSeconds;  // --wait
     std::string file;                   // --file
     std::optional<std::array<std::uint8_t, 4>> identity;  // --identity
-    std::vector<std::uint32_t> rates;                      // --rates
+    std::vector<std::uint32_t> rates;                     // --rates
 
     // mirell: the function and value to send.
     MirellCommand mirell{0, 0};

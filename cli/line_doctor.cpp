@@ -69,9 +69,10 @@ CommandResult RunFindBaud(const CliOptions& o) {
         }
         notes = bus->Warnings();
     }
-    const auto best = std::max_element(r.rates.begin(), r.rates.end(), [](const auto& a, const auto& b) {
-        return a.answers != b.answers ? a.answers < b.answers : a.dropped > b.dropped;
-    });
+    const auto best =
+        std::max_element(r.rates.begin(), r.rates.end(), [](const auto& a, const auto& b) {
+            return a.answers != b.answers ? a.answers < b.answers : a.dropped > b.dropped;
+        });
     if (best == r.rates.end() || best->answers == 0) {
         notes.push_back(std::string("no ") + r.model->name + " device answered at any rate tried");
         return {kExitNoAnswer, r, notes};

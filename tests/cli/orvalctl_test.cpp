@@ -46,8 +46,9 @@ bool Has(const std::string& text, const std::string& part) {
 
 class OrvalctlTest : public ::testing::Test {
 protected:
-    void Begin(std::vector<SimDeviceSpec> devices = MixedBus()) {
+    void Begin(std::vector<SimDeviceSpec> devices = MixedBus(), unsigned deviceBaud = 0) {
         m_sim = std::make_unique<OrvalSimulator>(std::move(devices));
+        m_sim->SetDeviceBaud(deviceBaud);
         m_sim->SetTraceSink([this](const std::string& line) {
             std::lock_guard lock(m_mutex);
             m_trace.push_back(line);
@@ -263,6 +264,21 @@ TEST_F(OrvalctlTest, MirellAndOskanCommandsDriveTheAddressedDevice) {
     EXPECT_TRUE(Device(kOskanA).feedback);
     EXPECT_EQ(Tool({"oskan", "--address", "4", "channel", "3", "off"}).status, 0);
     EXPECT_FALSE(Device(kOskanA).channels[2]);
+}
+
+TEST_F(OrvalctlTest, FindBaudNamesTheRateTheDevicesAnswerAt) {
+    Begin(MixedBus(), 19200);
+    const Result r = Tool({"find-baud", "--type", "mirell"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "  19200        2       2        0\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "the mirell devices answer at 19200 bit/s")) << r.out;
+    // Every rate of the table was tried.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+
+    const Result none = Tool({"find-baud", "--type", "mirell", "--rates", "9600,38400", "--json"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(Has(none.out, "\"baud\": null}")) << none.out;
+    EXPECT_TRUE(Has(none.err, "no mirell device answered at any rate tried")) << none.err;
 }
 
 TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
