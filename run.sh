@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Ravlin for a try-out: a simulated ORVAL bus
+# Installs what the programs need, builds them (ravlin, orval-sim and orvalctl; not the tests,
+# which test.sh builds), and starts Ravlin for a try-out: a simulated ORVAL bus
 # (build/sim/orval-sim with its default devices) is started first and listed by Ravlin as the
 # serial port "orval-sim"; it stops when Ravlin exits. Its frame trace goes to build/orval-sim.log.
 # RAVLIN_SIM=0 starts Ravlin alone (real serial ports only).
 set -euo pipefail
 RAVLIN_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$RAVLIN_ROOT/scripts/common.sh"
-ravlin_install_missing "${RAVLIN_PACKAGES[@]}"
-ravlin_build build
+ravlin_install_missing "${RAVLIN_RUN_PACKAGES[@]}"
+# A fresh build folder leaves the tests out (they need packages the programs don't); one that
+# test.sh configured keeps them, and only the three programs are built either way.
+build_options=()
+if [ ! -f "$RAVLIN_ROOT/build/CMakeCache.txt" ]; then
+    build_options=(-DRAVLIN_TESTS=OFF)
+fi
+RAVLIN_BUILD_TARGETS=(ravlin orval-sim orvalctl)
+ravlin_build build "${build_options[@]}"
 
 if [ "${RAVLIN_SIM:-1}" = "0" ]; then
     exec "$RAVLIN_ROOT/build/app/ravlin" "$@"

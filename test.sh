@@ -40,7 +40,7 @@ echo "== layering"
 "$RAVLIN_ROOT/scripts/check_layering.sh" "$RAVLIN_ROOT"
 
 echo "== build"
-ravlin_build build -DRAVLIN_WERROR=ON
+ravlin_build build -DRAVLIN_WERROR=ON -DRAVLIN_TESTS=ON
 run_ctest build -j "$jobs"
 
 echo "== Debian package"

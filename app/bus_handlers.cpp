@@ -9,6 +9,8 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 #include "app/ravlin_dlg.h"
 #include "bus/device_models.h"
@@ -17,10 +19,34 @@
 #include "platform/qt_tab_control.h"
 
 void CRavlinDlg::AddStatusLine(const char* utf8) {
-    if (m_statusList->count() >= kMaxListLines) {
-        delete m_statusList->takeItem(0);
+    if (m_handlingRx) {
+        // Shown at the end of the run, with the rest of the run's lines in one insertion.
+        m_pendingStatusLines << QString::fromUtf8(utf8);
+        RequestCatchUp();
+        return;
     }
-    m_statusList->addItem(QString::fromUtf8(utf8));
+    AppendStatusLines({QString::fromUtf8(utf8)});
+}
+
+void CRavlinDlg::AppendStatusLines(QStringList lines) {
+    if (lines.size() > kMaxListLines) {
+        lines.erase(lines.begin(), lines.end() - kMaxListLines);
+    }
+    // The oldest lines go first, all in one removal.
+    const int overflow = m_statusList->count() + static_cast<int>(lines.size()) - kMaxListLines;
+    if (overflow > 0) {
+        m_statusList->model()->removeRows(0, std::min(overflow, m_statusList->count()));
+    }
+    m_statusList->insertItems(m_statusList->count(), lines);
+}
+
+void CRavlinDlg::FlushPendingLines() {
+    if (!m_pendingStatusLines.isEmpty()) {
+        AppendStatusLines(std::exchange(m_pendingStatusLines, {}));
+    }
+    if (!m_pendingDevices.empty()) {
+        AppendDeviceLines(std::exchange(m_pendingDevices, {}));
+    }
 }
 
 void CRavlinDlg::ScrollStatusToLastLine() {
@@ -50,6 +76,8 @@ void CRavlinDlg::ScrollStatusNow() {
 
 void CRavlinDlg::CatchUpReceivedView() {
     m_catchUpTimer.stop();
+    m_recorder.BytesHandled();
+    FlushPendingLines();
     m_log.FlushIfDue();
     if (m_scrollPending) {
         ScrollStatusNow();
@@ -62,13 +90,29 @@ void CRavlinDlg::CatchUpReceivedView() {
 }
 
 void CRavlinDlg::AddDeviceToList(std::uint8_t address) {
-    if (m_deviceList->count() >= kMaxListLines) {
-        // Losing the selected line is a selection change: the pages follow it once the line
-        // is gone.
-        const bool wasSelected = DeviceListCurSel() == 0;
+    if (m_handlingRx) {
+        m_pendingDevices.push_back(address);
+        RequestCatchUp();
+        return;
+    }
+    AppendDeviceLines({address});
+}
+
+void CRavlinDlg::AppendDeviceLines(std::vector<std::uint8_t> addresses) {
+    if (addresses.size() > static_cast<std::size_t>(kMaxListLines)) {
+        addresses.erase(addresses.begin(), addresses.end() - kMaxListLines);
+    }
+    const int added = static_cast<int>(addresses.size());
+    const int overflow =
+        std::min(m_deviceList->count() + added - kMaxListLines, m_deviceList->count());
+    if (overflow > 0) {
+        // Losing the selected line is a selection change: the pages follow it once the lines
+        // are gone.
+        const int selected = DeviceListCurSel();
+        const bool wasSelected = selected >= 0 && selected < overflow;
         {
             const QSignalBlocker quiet(m_deviceList);
-            delete m_deviceList->takeItem(0);
+            m_deviceList->model()->removeRows(0, overflow);
             // The list would make the next line current and selected; the gone line leaves
             // no selection behind.
             if (wasSelected) {
@@ -79,9 +123,20 @@ void CRavlinDlg::AddDeviceToList(std::uint8_t address) {
             RefreshDeviceSelection();
         }
     }
-    auto* item = new QListWidgetItem(QString::number(address));
-    item->setData(Qt::UserRole, static_cast<unsigned>(address));
-    m_deviceList->addItem(item);
+    QStringList texts;
+    texts.reserve(added);
+    for (const std::uint8_t address : addresses) {
+        texts << QString::number(address);
+    }
+    const int first = m_deviceList->count();
+    m_deviceList->insertItems(first, texts);
+    // Each line carries its address; the lines were just inserted, so no view needs to hear
+    // of it.
+    const QSignalBlocker quietModel(m_deviceList->model());
+    for (int i = 0; i < added; ++i) {
+        m_deviceList->item(first + i)->setData(
+            Qt::UserRole, static_cast<unsigned>(addresses[static_cast<std::size_t>(i)]));
+    }
 }
 
 void CRavlinDlg::SetMirellRecord(const OrvalMirell& record) {
@@ -107,6 +162,7 @@ void CRavlinDlg::SendSearchFrame() {
 }
 
 void CRavlinDlg::ClearDeviceList() {
+    m_pendingDevices.clear();
     const QSignalBlocker quiet(m_deviceList);
     m_deviceList->clear();
 }

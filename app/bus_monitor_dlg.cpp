@@ -56,16 +56,12 @@ enum class Export { FramesText, FramesCsv, DevicesCsv };
 
 }  // namespace
 
-CBusMonitorDlg::CBusMonitorDlg(CTapRecorder& tap, RxParser& parser, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_tap(tap), m_parser(parser) {
+CBusMonitorDlg::CBusMonitorDlg(CBusRecorder& recorder, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_recorder(recorder) {
     setWindowTitle(QStringLiteral("总线监视"));
     setAccessibleName(QStringLiteral("总线监视"));
     setObjectName(QStringLiteral("busMonitor"));
     resize(980, 560);
-
-    m_filter.setSourceModel(&m_frames);
-    m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, &CBusMonitorDlg::Flush);
 
     m_tabs = Numbered(new QTabWidget(this), IDC_MON_TABS, "总线监视");
     m_tabs->addTab(MakeFramesPage(), QStringLiteral("帧"));
@@ -158,10 +154,7 @@ QWidget* CBusMonitorDlg::MakeFramesPage() {
 QWidget* CBusMonitorDlg::MakeDevicesPage() {
     auto* page = new QWidget;
     page->setAccessibleName(QStringLiteral("设备"));
-    m_deviceView = Numbered(MakeTable(&m_devices, page), IDC_MON_DEVICES, "设备表");
-    m_deviceView->setColumnWidth(CDeviceTableModel::kState, 100);
-    m_deviceView->setColumnWidth(CDeviceTableModel::kFirst, 170);
-    m_deviceView->setColumnWidth(CDeviceTableModel::kLast, 170);
+    m_deviceView = Numbered(MakeTable(nullptr, page), IDC_MON_DEVICES, "设备表");
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_deviceView);
     return page;
@@ -185,87 +178,41 @@ void CBusMonitorDlg::Attach() {
         return;
     }
     m_attached = true;
-    m_tracker.Clear();
-    m_tap.Take();  // anything left from an earlier recording
-    m_tap.SetRecording(true);
-    m_parser.SetObserver(&m_tracker);
-    m_timer.start();
+    m_recorder.Flush();
+    m_filter.setSourceModel(&m_recorder.Frames());
+    m_deviceView->setModel(&m_recorder.Devices());
+    m_deviceView->setColumnWidth(CDeviceTableModel::kState, 100);
+    m_deviceView->setColumnWidth(CDeviceTableModel::kFirst, 170);
+    m_deviceView->setColumnWidth(CDeviceTableModel::kLast, 170);
+    m_connections << connect(&m_recorder, &CBusRecorder::Flushed, this, &CBusMonitorDlg::OnFlushed)
+                  << connect(&m_recorder.Frames(), &QAbstractItemModel::rowsAboutToBeInserted, this,
+                             [this] {
+                                 const QScrollBar* bar = m_frameView->verticalScrollBar();
+                                 m_followEnd = bar->value() >= bar->maximum();
+                             });
+    m_frameView->scrollToBottom();
+    UpdateStatus();
 }
 
 void CBusMonitorDlg::Detach() {
     if (!m_attached) {
         return;
     }
-    m_parser.SetObserver(nullptr);
-    m_tap.SetRecording(false);
-    m_timer.stop();
-    Flush();
     m_attached = false;
+    for (const QMetaObject::Connection& c : std::as_const(m_connections)) {
+        disconnect(c);
+    }
+    m_connections.clear();
+    // Off the models: rows that arrive while the window is closed cost no view and no filter.
+    m_filter.setSourceModel(nullptr);
+    m_deviceView->setModel(nullptr);
 }
 
-void CBusMonitorDlg::Flush() {
-    std::size_t lost = 0;
-    std::deque<TapEvent> sent = m_tap.Take(&lost);
-    std::vector<RxRecord> received = m_tracker.Take();
-    m_lost += lost;
-    if (sent.empty() && received.empty()) {
-        if (lost) {
-            UpdateStatus();
-        }
-        return;
-    }
-
-    const auto openedAt = m_tap.OpenedAt();
-    const qint64 openedWallMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    m_tap.OpenedAtWall().time_since_epoch())
-                                    .count();
-    const auto stamp = [&](MonitorRow& row, std::chrono::steady_clock::time_point time) {
-        const std::chrono::duration<double, std::milli> since = time - openedAt;
-        row.msSinceOpen = since.count();
-        row.wallMs = openedWallMs + static_cast<qint64>(std::floor(since.count()));
-    };
-
-    // Both lists are in time order: merge them so the rows are too.
-    std::vector<MonitorRow> rows;
-    rows.reserve(sent.size() + received.size());
-    auto s = sent.begin();
-    auto r = received.begin();
-    while (s != sent.end() || r != received.end()) {
-        MonitorRow row;
-        if (r == received.end() || (s != sent.end() && s->time <= r->time)) {
-            switch (s->kind) {
-                case TapEvent::Kind::Written:
-                    row.kind = MonitorRow::Kind::Sent;
-                    break;
-                case TapEvent::Kind::Replaced:
-                    row.kind = MonitorRow::Kind::Replaced;
-                    break;
-                case TapEvent::Kind::Purged:
-                    row.kind = MonitorRow::Kind::Purged;
-                    row.unread = s->unread;
-                    break;
-            }
-            row.bytes = std::move(s->bytes);
-            stamp(row, s->time);
-            ++s;
-        } else {
-            row.kind = r->kind == RxRecord::Kind::Frame ? MonitorRow::Kind::Received
-                                                        : MonitorRow::Kind::Dropped;
-            row.bytes = std::move(r->bytes);
-            row.reason = std::move(r->reason);
-            stamp(row, r->time);
-            ++r;
-        }
-        m_devices.Note(row);
-        rows.push_back(std::move(row));
-    }
-
-    QScrollBar* bar = m_frameView->verticalScrollBar();
-    const bool atEnd = bar->value() >= bar->maximum();
-    m_frames.Append(std::move(rows));
-    if (atEnd && !m_filter.Paused()) {
+void CBusMonitorDlg::OnFlushed() {
+    if (m_followEnd && !m_filter.Paused()) {
         m_frameView->scrollToBottom();
     }
+    m_followEnd = false;
     UpdateStatus();
 }
 
@@ -279,19 +226,18 @@ void CBusMonitorDlg::OnFilterChanged() {
 }
 
 void CBusMonitorDlg::OnClear() {
-    Flush();
-    m_frames.Clear();
+    m_recorder.ClearFrames();
     UpdateStatus();
 }
 
 void CBusMonitorDlg::UpdateStatus() {
     QString text =
-        QStringLiteral("%1 行，显示 %2 行").arg(m_frames.rowCount()).arg(m_filter.rowCount());
+        QStringLiteral("%1 行，显示 %2 行").arg(Frames().rowCount()).arg(m_filter.rowCount());
     if (m_filter.Paused()) {
         text += QStringLiteral("（已暂停）");
     }
-    if (m_lost) {
-        text += QStringLiteral("；%1 条发送记录因积压未能显示").arg(m_lost);
+    if (const std::size_t lost = m_recorder.Lost()) {
+        text += QStringLiteral("；%1 条发送记录因积压未能显示").arg(lost);
     }
     if (!m_lastExport.isEmpty()) {
         text += QStringLiteral("；") + m_lastExport;
@@ -328,13 +274,13 @@ void CBusMonitorDlg::OnExport() {
     bool ok = false;
     switch (kind) {
         case Export::FramesText:
-            ok = ExportFramesText(path, m_frames.Rows(), &error);
+            ok = ExportFramesText(path, Frames().Rows(), &error);
             break;
         case Export::FramesCsv:
-            ok = ExportFramesCsv(path, m_frames.Rows(), &error);
+            ok = ExportFramesCsv(path, Frames().Rows(), &error);
             break;
         case Export::DevicesCsv:
-            ok = ExportDevicesCsv(path, m_devices, &error);
+            ok = ExportDevicesCsv(path, Devices(), &error);
             break;
     }
     if (!ok) {

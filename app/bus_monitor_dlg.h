@@ -6,19 +6,16 @@
 // pause, clear. Tab "设备": every device seen. Export (button, Ctrl+S) of the frames as text or
 // CSV and of the devices as CSV.
 //
-// It records while it is shown: the engine's tap and the parser's observer are attached on show
-// and taken away on hide, so a closed monitor costs the receive path nothing. What arrived is
-// moved into the models every kRefreshMs, not byte by byte.
+// It shows what the flight recorder (app/bus_recorder.h) keeps, which records from the moment
+// the port opens whether the window is open or not. While the window is closed its views are
+// taken off the recorder's models, so a closed window costs the recording nothing.
 
-#include <QTimer>
 #include <QWidget>
 #include <cstddef>
 
+#include "app/bus_recorder.h"
 #include "app/device_table_model.h"
 #include "app/frame_table_model.h"
-#include "bus/rx_frame_tracker.h"
-#include "bus/rx_parser.h"
-#include "serial/tap_recorder.h"
 
 class QComboBox;
 class QLabel;
@@ -42,28 +39,28 @@ inline constexpr int IDC_MON_STATUS = 2010;
 class CBusMonitorDlg : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kRefreshMs = 100;
-
-    // `tap` is the engine's tap (set on the engine by the owner); `parser` the receive parser.
-    // Both must outlive the window.
-    CBusMonitorDlg(CTapRecorder& tap, RxParser& parser, QWidget* parent);
+    // `recorder` must outlive the window.
+    CBusMonitorDlg(CBusRecorder& recorder, QWidget* parent);
     ~CBusMonitorDlg() override;
 
-    // Moves what arrived since the last refresh into the models now.
-    void Flush();
+    // Moves what the recorder holds into its models now.
+    void Flush() { m_recorder.Flush(); }
 
-    CFrameTableModel& Frames() { return m_frames; }
+    CFrameTableModel& Frames() { return m_recorder.Frames(); }
     CFrameFilterModel& Filter() { return m_filter; }
-    CDeviceTableModel& Devices() { return m_devices; }
+    CDeviceTableModel& Devices() { return m_recorder.Devices(); }
     QTableView* FrameView() const { return m_frameView; }
+    QTableView* DeviceView() const { return m_deviceView; }
 
 protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
 private:
+    // Puts the views on the recorder's models (on show) and takes them off (on close).
     void Attach();
     void Detach();
+    void OnFlushed();
     void OnExport();
     void OnClear();
     void OnFilterChanged();
@@ -71,17 +68,13 @@ private:
     QWidget* MakeFramesPage();
     QWidget* MakeDevicesPage();
 
-    CTapRecorder& m_tap;
-    RxParser& m_parser;
-    RxFrameTracker m_tracker;
+    CBusRecorder& m_recorder;
     bool m_attached = false;
-    std::size_t m_lost = 0;  // tap events lost to the recorder's bound
+    // Whether the frame list showed its last row when the rows now arriving came in.
+    bool m_followEnd = true;
     QString m_lastExport;
-
-    CFrameTableModel m_frames;
     CFrameFilterModel m_filter;
-    CDeviceTableModel m_devices;
-    QTimer m_timer;
+    QList<QMetaObject::Connection> m_connections;  // to the recorder, while attached
 
     QTabWidget* m_tabs = nullptr;
     QTableView* m_frameView = nullptr;

@@ -6,20 +6,25 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "bus/rx_frame_tracker.h"
+
 struct MonitorRow {
     enum class Kind { Sent, Replaced, Purged, Received, Dropped };
     Kind kind = Kind::Sent;
     double msSinceOpen = 0;
-    qint64 wallMs = 0;  // wall-clock time, ms since the epoch (UTC)
+    qint64 wallMs = 0;                           // wall-clock time, ms since the epoch (UTC)
+    std::chrono::steady_clock::time_point time;  // when it happened
     std::vector<std::uint8_t> bytes;
-    std::string reason;        // Dropped: why, in words
-    std::size_t unread = 0;    // Purged: bytes discarded
-    std::uint64_t serial = 0;  // set by the model: 1, 2, … in arrival order
+    std::string reason;                            // Dropped: why, in words
+    std::vector<RxRecord::BrokenFrom> brokenFrom;  // Dropped: frames of known senders
+    std::size_t unread = 0;                        // Purged: bytes discarded
+    std::uint64_t serial = 0;                      // set by the model: 1, 2, … in arrival order
 
     bool IsSent() const { return kind == Kind::Sent || kind == Kind::Replaced; }
     bool IsFrame() const {

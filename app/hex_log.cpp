@@ -56,7 +56,7 @@ void CHexLog::Append(std::uint8_t byte) {
                                       QLatin1Char(kHexDigits[byte & 0x0F]), QLatin1Char(' ')};
     m_logText.append(token, kTokenChars);
     if (m_edit && !m_timer.isActive()) {
-        m_timer.start();
+        m_timer.start(RefreshMs());
     }
 }
 
@@ -70,8 +70,12 @@ void CHexLog::Clear() {
     }
 }
 
+int CHexLog::RefreshMs() const {
+    return std::max<int>(kRefreshMs, static_cast<int>(kCostShare * m_lastFlushNs / 1000000));
+}
+
 void CHexLog::FlushIfDue() {
-    if (HasPending() && (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= kRefreshMs)) {
+    if (HasPending() && (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= RefreshMs())) {
         Flush();
     }
 }
@@ -100,6 +104,7 @@ void CHexLog::Flush() {
     m_replace = false;
     m_edit->setTextCursor(end);
     m_edit->ensureCursorVisible();
+    m_lastFlushNs = m_sinceFlush.nsecsElapsed();
 }
 
 int CHexLog::DisplayedLines() const {

@@ -9,7 +9,10 @@
 // line hangs past the edge), and the number of displayed lines follows from the number of
 // tokens. The whole text is kept in m_logText; the widget catches up at most once per screen
 // refresh (a ~16 ms timer appends the part it lacks, or replaces the text after an emptying),
-// and then puts the caret at the end and scrolls it into view.
+// and then puts the caret at the end and scrolls it into view. Catching up lays the log's one
+// paragraph out again, which costs more the longer it is: when it took long, the next catching
+// up waits kCostShare times as long, so that on a flooded line the log takes a bounded share of
+// the thread rather than most of it.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -25,6 +28,7 @@ public:
     static constexpr int kMaxLines = 400;
     static constexpr int kTokenChars = 3;
     static constexpr int kRefreshMs = 16;
+    static constexpr int kCostShare = 8;
 
     explicit CHexLog(QObject* parent = nullptr);
 
@@ -53,6 +57,8 @@ protected:
 
 private:
     void UpdateWidth();
+    // How long after the last catching up the next one is due.
+    int RefreshMs() const;
 
     QPlainTextEdit* m_edit = nullptr;
     QString m_logText;       // the whole text of the log
@@ -62,4 +68,5 @@ private:
     int m_tokensPerLine = 1;
     QTimer m_timer;
     QElapsedTimer m_sinceFlush;  // started at the last catching up
+    qint64 m_lastFlushNs = 0;    // what the last catching up took
 };

@@ -3,18 +3,18 @@
 
 #include <QComboBox>
 #include <QListWidget>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
 
 #include "app/ravlin_dlg.h"
 #include "pages/line_settings_combos.h"
+#include "platform/line_settings.h"
 #include "platform/message_box.h"
-#include "platform/published_ports.h"
+#include "platform/open_failure_hint.h"
 #include "platform/qt_tab_control.h"
+#include "platform/system_ports.h"
 #include "res/resource.h"
-#include "serial/open_failure_hint.h"
 
 namespace {
 
@@ -66,9 +66,7 @@ void DescribePortItem(QComboBox* combo, int index, const UsbPortDetails& usb) {
 }  // namespace
 
 PortSources CRavlinDlg::PortListSources() const {
-    PortSources sources;
-    sources.publishedDir = PublishedPortsFolder();
-    return sources;
+    return SystemPortSources();
 }
 
 void CRavlinDlg::StartPortWatch() {
@@ -77,45 +75,26 @@ void CRavlinDlg::StartPortWatch() {
     m_portRefresh->setInterval(kPortRefreshDelayMs);
     connect(m_portRefresh, &QTimer::timeout, this, [this] { RefreshPortList(); });
 
-    m_portWatcher = std::make_unique<PortWatcher>(PortListSources().publishedDir);
-    if (m_portWatcher->Fd() >= 0) {
-        m_portNotifier =
-            std::make_unique<QSocketNotifier>(m_portWatcher->Fd(), QSocketNotifier::Read);
-        connect(m_portNotifier.get(), &QSocketNotifier::activated, this, [this] {
-            if (m_portWatcher->TakeEvents() && !m_portRefresh->isActive()) {
-                m_portRefresh->start();
-            }
-        });
-    }
+    m_portNotifier = std::make_unique<QtPortNotifier>(PortListSources().publishedDir);
+    connect(m_portNotifier.get(), &QtPortNotifier::PortsMayHaveChanged, this, [this] {
+        if (!m_portRefresh->isActive()) {
+            m_portRefresh->start();
+        }
+    });
     // The list as it stands now, with the details of USB adapters.
     RefreshPortList();
 }
 
 void CRavlinDlg::RefreshPortList() {
-    std::vector<SerialPortEntry> current;
-    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size() &&
-                            i < m_port.m_portPaths.size();
-         ++i) {
-        current.push_back(
-            {m_port.m_portNames[i], m_port.m_portNumbers[i], m_port.m_portPaths[i], {}});
-    }
     const bool open = m_session.IsOpen();
     const int selectedIndex = m_portCombo->currentIndex();
     const auto selected = SelectedData<std::uint32_t>(m_portCombo);
     std::vector<SerialPortEntry> ports;
     // The open port is pinned: its entry and number stay until it is closed.
-    if (!RelistSerialPorts(PortListSources(), current, open ? selected : 0, &ports)) {
+    if (!RelistSerialPorts(PortListSources(), m_port.Ports(), open ? selected : 0, &ports)) {
         return;  // the system can't be read just now: keep what is shown
     }
-
-    m_port.m_portNames.clear();
-    m_port.m_portNumbers.clear();
-    m_port.m_portPaths.clear();
-    for (const SerialPortEntry& port : ports) {
-        m_port.m_portNames.push_back(port.name);
-        m_port.m_portNumbers.push_back(port.number);
-        m_port.m_portPaths.push_back(port.path);
-    }
+    m_port.SetPorts(ports);
 
     for (int i = m_portCombo->count() - 1; i >= 0; --i) {
         const std::uint32_t number = m_portCombo->itemData(i).toUInt();
@@ -153,23 +132,26 @@ void CRavlinDlg::FillPortPanel() {
 }
 
 void CRavlinDlg::FillPortList() {
-    for (std::size_t i = 0; i < m_port.m_portNames.size() && i < m_port.m_portNumbers.size(); ++i) {
-        AddComboString(m_portCombo, QString::fromStdString(m_port.m_portNames[i]),
-                       m_port.m_portNumbers[i]);
+    for (const SerialPortEntry& port : m_port.Ports()) {
+        AddComboString(m_portCombo, QString::fromStdString(port.name), port.number);
     }
     m_portCombo->setCurrentIndex(0);
 }
 
 void CRavlinDlg::OnOpenClosePort() {
     const auto portNumber = SelectedData<unsigned>(m_portCombo);
-    const auto baud = SelectedData<unsigned>(m_baudCombo);
-    const auto dataBits = SelectedData<std::uint8_t>(m_dataBitsCombo);
-    const auto stopBits = SelectedData<std::uint8_t>(m_stopBitsCombo);
-    const auto parity = SelectedData<char>(m_parityCombo);
+    // The lists carry what the engine takes (line_settings_combos.h): the rate, the number of
+    // data bits, the stop-bits code and the parity letter.
+    const LineSettings line = MakeLineSettings(
+        SelectedData<std::uint32_t>(m_baudCombo), SelectedData<char>(m_parityCombo),
+        SelectedData<std::uint8_t>(m_dataBitsCombo), SelectedData<std::uint8_t>(m_stopBitsCombo));
 
     if (!m_session.IsOpen()) {
-        const PortLineSettings line{baud, dataBits, stopBits, parity};
-        if (m_session.Open(&m_owner, portNumber, line) == BusSession::OpenResult::Failed) {
+        // The bus monitor's recording starts with the port (whether its window is open or not).
+        m_recorder.PortOpening();
+        if (m_session.Open(&m_owner, m_port.PortEntry(portNumber), line) ==
+            BusSession::OpenResult::Failed) {
+            m_recorder.PortClosed();
             // Under the specified text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
@@ -179,6 +161,7 @@ void CRavlinDlg::OnOpenClosePort() {
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("关闭串口"));
     } else {
         m_session.Close();
+        m_recorder.PortClosed();
         SetDlgItemText(IDC_OPEN_CLOSE, QStringLiteral("打开串口"));
     }
     ApplyControlStates();

@@ -34,14 +34,12 @@ CRavlinDlg::CRavlinDlg()
     m_catchUpTimer.setSingleShot(true);
     m_catchUpTimer.setInterval(0);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &CRavlinDlg::CatchUpReceivedView);
-    m_port.SetTap(&m_tapRecorder);
 }
 
 CRavlinDlg::~CRavlinDlg() {
     // A dialog that is destroyed without having ended still closes its port first, so that no
     // monitor thread is left waiting on it.
     DestroyWindow();
-    m_port.SetTap(nullptr);
     m_owner.Detach();
 }
 
@@ -267,7 +265,7 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
 
 void CRavlinDlg::OpenBusMonitor() {
     if (!m_monitorDlg) {
-        m_monitorDlg = std::make_unique<CBusMonitorDlg>(m_tapRecorder, m_session.Parser(), this);
+        m_monitorDlg = std::make_unique<CBusMonitorDlg>(m_recorder, this);
     }
     m_monitorDlg->show();
     m_monitorDlg->raise();

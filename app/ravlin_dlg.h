@@ -7,14 +7,16 @@
 // and show what the session decides.
 
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/bus_monitor_dlg.h"
+#include "app/bus_recorder.h"
 #include "app/hex_log.h"
 #include "bus/rx_parser.h"
 #include "bus/tx_frame.h"
@@ -25,10 +27,9 @@
 #include "pages/tarvo_dlg.h"
 #include "platform/qt_dialog.h"
 #include "platform/qt_message_owner.h"
+#include "platform/qt_port_notifier.h"
 #include "serial/port_enumeration.h"
-#include "serial/port_watcher.h"
 #include "serial/serial_port.h"
-#include "serial/tap_recorder.h"
 #include "session/bus_session.h"
 
 class QComboBox;
@@ -83,6 +84,8 @@ public:
     // Shows the bus monitor window (context menu, Ctrl+M), creating it the first time.
     void OpenBusMonitor();
     CBusMonitorDlg* BusMonitor() const { return m_monitorDlg.get(); }
+    // The bus monitor's flight recorder: records from the moment the port opens.
+    CBusRecorder& Recorder() { return m_recorder; }
 
     // State that the tests look at.
     BusSession& Session() { return m_session; }
@@ -147,6 +150,11 @@ private:
     void PauseHandlingBytes(int ms);
     // Scrolls the status list now (see ScrollStatusToLastLine).
     void ScrollStatusNow();
+    // The status and device lines of a run, shown at its end in one insertion per list (and
+    // one removal of the oldest lines past kMaxListLines).
+    void AppendStatusLines(QStringList lines);
+    void AppendDeviceLines(std::vector<std::uint8_t> addresses);
+    void FlushPendingLines();
     // Asks for CatchUpReceivedView at the end of the run, or at the next turn of the event loop
     // for bytes handed over outside a run.
     void RequestCatchUp();
@@ -157,9 +165,8 @@ private:
 
     QIcon m_hIcon;
     QComboBox* m_portCombo = nullptr;
-    std::unique_ptr<PortWatcher> m_portWatcher;
-    // After the watcher, so it goes first: it never outlives the descriptor it watches.
-    std::unique_ptr<QSocketNotifier> m_portNotifier;
+    // Wakes the UI thread when ports may have come or gone.
+    std::unique_ptr<QtPortNotifier> m_portNotifier;
     QTimer* m_portRefresh = nullptr;
     QComboBox* m_baudCombo = nullptr;
     QComboBox* m_dataBitsCombo = nullptr;
@@ -168,12 +175,15 @@ private:
     QComboBox* m_addressCombo = nullptr;
     QListWidget* m_deviceList = nullptr;
     QListWidget* m_statusList = nullptr;
-    // While received bytes are handled, scrolling the status list and showing a configuration
-    // reply wait for the end of their run (or the next turn of the event loop): one scroll, and
-    // so one layout of the list, per run instead of two per frame, and one filling of the page
-    // with the reply that stays. Nothing is painted in between, so nothing shows the wait.
+    // While received bytes are handled, the status and device lines, scrolling the status list
+    // and showing a configuration reply wait for the end of their run (or the next turn of the
+    // event loop): one insertion per list, one scroll, and so one layout of each list, per run
+    // instead of several per frame, and one filling of the page with the reply that stays.
+    // Nothing is painted in between, so nothing shows the wait.
     bool m_handlingRx = false;
     bool m_scrollPending = false;
+    QStringList m_pendingStatusLines;
+    std::vector<std::uint8_t> m_pendingDevices;
     std::optional<TarvoConfigBlock> m_pendingConfig;
     QTimer m_catchUpTimer;
     QPlainTextEdit* m_logEdit = nullptr;
@@ -186,9 +196,9 @@ private:
     // goes before them; OnCancel and OnDestroy stop it before the port closes.
     CKeyConfigWriter m_keyWriter;
     QString m_aboutMenuText;
-    // What the engine reports of its traffic (set as its tap for the dialog's life), and the
-    // bus monitor window that shows it with the parser's view of the received bytes.
-    CTapRecorder m_tapRecorder;
+    // What the engine reports of its traffic and what the parser made of the received bytes,
+    // recorded whether the bus monitor window is open or not; and that window, which shows it.
+    CBusRecorder m_recorder{m_port, m_session.Parser()};
     std::unique_ptr<CBusMonitorDlg> m_monitorDlg;
     // Last member, so it goes first: it releases a monitor thread still blocked on it.
     QtMessageOwner m_owner;

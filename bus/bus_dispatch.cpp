@@ -19,23 +19,23 @@ void BusDispatcher::DispatchFrame(const std::uint8_t* frame) {
     ShowBusStatus(command);
 
     if (command == kCmdAddressRequest) {
+        std::optional<std::uint8_t> chosen;
         if (m_chooser) {
-            if (const std::uint8_t chosen = m_chooser(frame); chosen != kPcAddress) {
-                m_txFrame.WithLock([&](TxFrame::Bytes& b) {
-                    m_view.SendTxFrame(BuildAddressAnswer(b, frame, chosen));
-                });
-                m_lastHandedOut = chosen;
-                return;
-            }
+            chosen = m_chooser(frame);
+        } else {
+            // 0 is the PC's own address: a counter at 0 (never started, or wrapped) hands out 1.
+            chosen = m_nextAddress == kPcAddress ? kFirstDeviceAddress : m_nextAddress;
+            m_nextAddress =
+                *chosen == 0xFF ? kFirstDeviceAddress : static_cast<std::uint8_t>(*chosen + 1);
         }
-        // 0 is the PC's own address: a counter at 0 (never started, or wrapped) hands out 1.
-        const std::uint8_t address =
-            m_nextAddress == kPcAddress ? kFirstDeviceAddress : m_nextAddress;
+        m_lastAnswered = chosen.has_value();
+        if (!chosen) {
+            return;
+        }
+        const std::uint8_t address = *chosen;
         m_txFrame.WithLock(
             [&](TxFrame::Bytes& b) { m_view.SendTxFrame(BuildAddressAnswer(b, frame, address)); });
         m_lastHandedOut = address;
-        m_nextAddress =
-            address == 0xFF ? kFirstDeviceAddress : static_cast<std::uint8_t>(address + 1);
         return;
     }
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
+#include <optional>
 
 #include "bus/device_records.h"
 #include "bus/rx_parser.h"
@@ -43,18 +43,19 @@ public:
     std::uint8_t NextAddress() const { return m_nextAddress; }
     // The address the last 0x22 answer handed out; 0 before the first.
     std::uint8_t LastAddressHandedOut() const { return m_lastHandedOut; }
-
-    // Chooses the address of each 0x21 request (its ten bytes) instead of the counter, which
-    // then stays as it is: a commissioning project hands each requesting identity the address
-    // its plan gives it. Empty (the window never sets one): the counter answers. An answer of
-    // 0 (the PC's address) is never sent; the counter answers instead.
-    using AddressChooser = std::function<std::uint8_t(const std::uint8_t* request)>;
+    // Who decides the answer to an address request (request: its ten bytes): the address to
+    // hand out, or nothing to leave the request unanswered. Without a chooser (the window's
+    // case) every request is answered from the counter.
+    using AddressChooser = std::function<std::optional<std::uint8_t>(const std::uint8_t* request)>;
     void SetAddressChooser(AddressChooser chooser) { m_chooser = std::move(chooser); }
+    // Whether the last address request was answered.
+    bool LastRequestAnswered() const { return m_lastAnswered; }
 
 private:
     IBusView& m_view;
     TxFrame& m_txFrame;
     std::uint8_t m_nextAddress = 0;
     std::uint8_t m_lastHandedOut = 0;
+    bool m_lastAnswered = false;
     AddressChooser m_chooser;
 };

@@ -24,7 +24,7 @@ void RxFrameTracker::OnParsed(std::uint8_t byte, int stateBefore, int countBefor
     if (stateBefore == 10 && parser.Count() == 0) {
         EndRun();
         RxRecord frame;
-        frame.time = std::chrono::steady_clock::now();
+        frame.time = Now();
         const std::size_t length = std::min(held + 1, RxParser::kBufferSize);
         frame.bytes.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
         m_records.push_back(std::move(frame));
@@ -33,25 +33,32 @@ void RxFrameTracker::OnParsed(std::uint8_t byte, int stateBefore, int countBefor
 
 void RxFrameTracker::AddDropped(const std::uint8_t* bytes, std::size_t count, int state,
                                 std::uint8_t byte) {
-    if (m_runOpen && m_run.bytes.size() + count + 1 > kMaxRunBytes) {
+    const Clock::time_point now = Now();
+    if (m_runOpen &&
+        (m_run.bytes.size() + count + 1 > kMaxRunBytes || now - m_runLast >= kRunQuiet)) {
         EndRun();
     }
     if (!m_runOpen) {
-        m_run = RxRecord{RxRecord::Kind::Dropped, std::chrono::steady_clock::now(), {}, {}};
+        m_run = RxRecord{RxRecord::Kind::Dropped, now, {}, {}, {}};
         m_runOpen = true;
         m_runReasons.clear();
         m_runNotHead = 0;
     }
-    m_runGrew = true;
+    m_runLast = now;
     m_run.bytes.insert(m_run.bytes.end(), bytes, bytes + count);
     m_run.bytes.push_back(byte);
+    if (state == 5 && count > kPosSource) {
+        // Head, type, destination and source were read: the sender is known.
+        m_run.brokenFrom.push_back({bytes[kPosType], bytes[kPosSource]});
+    }
     if (state == 1) {
         ++m_runNotHead;
         return;
     }
-    std::string reason = DropReason(state, byte);
+    // The reason is a function of the state and the byte: keep the pair, word it at the end.
+    const auto reason = static_cast<std::uint16_t>(state << 8 | byte);
     if (std::find(m_runReasons.begin(), m_runReasons.end(), reason) == m_runReasons.end()) {
-        m_runReasons.push_back(std::move(reason));
+        m_runReasons.push_back(reason);
     }
 }
 
@@ -61,12 +68,13 @@ void RxFrameTracker::EndRun() {
     }
     std::string text;
     std::size_t listed = 0;
-    for (const std::string& reason : m_runReasons) {
+    for (const std::uint16_t reason : m_runReasons) {
         if (listed == kListedReasons) {
             text += "；另有 " + std::to_string(m_runReasons.size() - listed) + " 种";
             break;
         }
-        text += (listed++ ? "；" : "") + reason;
+        text += (listed++ ? "；" : "") +
+                DropReason(reason >> 8, static_cast<std::uint8_t>(reason & 0xFF));
     }
     if (m_runNotHead > 0) {
         if (text.empty()) {
@@ -79,16 +87,17 @@ void RxFrameTracker::EndRun() {
     m_records.push_back(std::move(m_run));
     m_run = RxRecord{};
     m_runOpen = false;
-    m_runGrew = false;
 }
 
 std::vector<RxRecord> RxFrameTracker::Take() {
-    if (m_runOpen && !m_runGrew) {
+    TimeMoved();
+    if (m_runOpen && Now() - m_runLast >= kRunQuiet) {
         EndRun();
     }
-    m_runGrew = false;
     std::vector<RxRecord> taken;
     taken.swap(m_records);
+    // The next period brings about as many: room for them now, not grown record by record.
+    m_records.reserve(taken.size());
     return taken;
 }
 
@@ -96,5 +105,4 @@ void RxFrameTracker::Clear() {
     m_records.clear();
     m_run = RxRecord{};
     m_runOpen = false;
-    m_runGrew = false;
 }

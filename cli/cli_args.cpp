@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <regex>
 #include <sstream>
 #include <string_view>
+
+#include "session/shown_text.h"
 
 namespace {
 
@@ -22,8 +25,10 @@ enum Option : unsigned {
     kFrom = 1u << 5,
     kWait = 1u << 6,
     kFile = 1u << 7,
-    kTypes = 1u << 8,
-    kSeconds = 1u << 9,
+    kIdentity = 1u << 8,
+    kRates = 1u << 9,
+    kTypes = 1u << 10,
+    kSeconds = 1u << 11,
 };
 
 struct CommandInfo {
@@ -46,14 +51,16 @@ const CommandInfo kCommands[] = {
      "Searches the bus for devices of one model and lists each answer: address and state\n"
      "bytes. Waits S seconds (default 1) for answers. Exit 1 when none answered.\n",
      1.0},
-    {CliCommand::Assign, "assign", kPort | kLine | kType | kAddress | kTo | kWait,
+    {CliCommand::Assign, "assign", kPort | kLine | kType | kAddress | kTo | kWait | kIdentity,
      kPort | kType | kAddress | kTo,
-     "orvalctl assign --port P --type mirell|oskan --address A --to N [--wait S] [line "
-     "options] [--json]",
+     "orvalctl assign --port P --type mirell|oskan --address A --to N [--identity ID] [--wait S] "
+     "[line options] [--json]",
      "Gives the device at address A the address N, as the window's address write does:\n"
      "searches, writes the address (a MIRELL device is named by its state bytes), pauses\n"
-     "300 ms and searches again. Each search waits S seconds (default 1). Exit 1 when no\n"
-     "device answered at A, or none answers at N afterwards.\n",
+     "300 ms and searches again. Each search waits S seconds (default 1). When several\n"
+     "devices answer at A, nothing is written unless --identity names the one to move by\n"
+     "its four state bytes. Exit 1 when no device answered at A, or none answers at N\n"
+     "afterwards.\n",
      1.0},
     {CliCommand::AutoAssign, "auto-assign", kPort | kLine | kType | kFrom | kWait,
      kPort | kType | kFrom,
@@ -89,6 +96,13 @@ const CommandInfo kCommands[] = {
      "[--json]",
      "Switches channel K (1..8) or the feedback of the OSKAN device at address A, as its page\n"
      "does. The device does not answer; exit 0 means the frame went out on the line.\n",
+     0},
+    {CliCommand::FindBaud, "find-baud", kPort | kType | kRates, kPort | kType,
+     "orvalctl find-baud --port P --type T [--rates LIST] [--json]",
+     "The line doctor for a bus where nothing answers: searches for devices of the model at\n"
+     "each rate of the line-settings table (or of LIST, such as 9600,19200), listening as\n"
+     "long as their answers take at that rate, and prints per rate the valid frames and the\n"
+     "bytes that formed none. Names the rate the devices answer at; exit 1 when none did.\n",
      0},
     // Commissioning projects (cli/project_commands.cpp): the plan of a bus in a TOML file.
     {CliCommand::ProjectCapture, "project capture", kPort | kLine | kTypes | kWait | kFile,
@@ -186,7 +200,7 @@ std::optional<double> ParseSeconds(const std::string& text) {
     errno = 0;
     char* end = nullptr;
     const double s = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(s) || s <= 0 ||
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(s) || s < 0.001 ||
         s > 3600) {
         return std::nullopt;
     }
@@ -225,22 +239,20 @@ using Why = std::optional<std::string>;
 Why Number(const std::string& v, long low, long high, const char* what, auto&& store) {
     const std::optional<long> n = ParseInteger(v);
     if (!n || *n < low || *n > high) {
-        return "'" + v + "' " + what;
+        return Quoted(v) + " " + what;
     }
     store(*n);
     return std::nullopt;
 }
 
-template <class T, std::size_t N>
-Why Choice(const std::string& v, const std::pair<const char*, T> (&words)[N], const char* what,
-           T* out) {
-    for (const auto& [word, value] : words) {
-        if (v == word) {
-            *out = value;
-            return std::nullopt;
-        }
+// A word the platform reads (`taken`), stored; refused with `what` when it read nothing.
+template <class T>
+Why Spelled(const std::string& v, std::optional<T> taken, const char* what, T* out) {
+    if (!taken) {
+        return Quoted(v) + " " + what;
     }
-    return "'" + v + "' " + what;
+    *out = *taken;
+    return std::nullopt;
 }
 
 Why Address(const std::string& v, std::uint8_t* out) {
@@ -266,14 +278,6 @@ struct OptionSpec {
     Why (*take)(CliOptions&, const std::string&);
 };
 
-constexpr std::pair<const char*, StopBits> kStops[] = {
-    {"1", StopBits::One}, {"1.5", StopBits::OnePointFive}, {"2", StopBits::Two}};
-constexpr std::pair<const char*, Parity> kParities[] = {{"none", Parity::None},
-                                                        {"odd", Parity::Odd},
-                                                        {"even", Parity::Even},
-                                                        {"mark", Parity::Mark},
-                                                        {"space", Parity::Space}};
-
 const OptionSpec kOptions[] = {
     {kPort, "--port", "P", "a listed port name, number or device path",
      [](CliOptions& o, const std::string& v) {
@@ -282,26 +286,27 @@ const OptionSpec kOptions[] = {
     {kLine, "--baud", "N", "line rate of the local port (default 9600)",
      [](CliOptions& o, const std::string& v) {
          return Number(v, 50, 4000000, "is no line rate (50..4000000)",
-                       [&o](long n) { o.line.baudRate = static_cast<std::uint32_t>(n); });
+                       [&o](long n) { o.line.baud = static_cast<std::uint32_t>(n); });
      }},
     {kLine, "--data", "N", "data bits 5..8 (default 8)",
      [](CliOptions& o, const std::string& v) {
          return Number(v, 5, 8, "is not 5, 6, 7 or 8",
-                       [&o](long n) { o.line.byteSize = static_cast<std::uint8_t>(n); });
+                       [&o](long n) { o.line.dataBits = static_cast<std::uint8_t>(n); });
      }},
     {kLine, "--stop", "1|1.5|2", "stop bits (default 1)",
      [](CliOptions& o, const std::string& v) {
-         return Choice(v, kStops, "is not 1, 1.5 or 2", &o.line.stopBits);
+         return Spelled(v, StopBitsFromWord(v), "is not 1, 1.5 or 2", &o.line.stopBits);
      }},
     {kLine, "--parity", "none|odd|even|mark|space", "parity (default none)",
      [](CliOptions& o, const std::string& v) {
-         return Choice(v, kParities, "is not none, odd, even, mark or space", &o.line.parity);
+         return Spelled(v, ParityFromWord(v), "is not none, odd, even, mark or space",
+                        &o.line.parity);
      }},
     {kType, "--type", "T", "the model: tarvo, mirell or oskan",
      [](CliOptions& o, const std::string& v) -> Why {
          const DeviceModelInfo* model = ModelByName(v);
          if (model == nullptr) {
-             return "'" + v + "' is not " + ModelNameList();
+             return Quoted(v) + " is not " + ModelNameList();
          }
          o.model = model->model;
          return std::nullopt;
@@ -316,17 +321,55 @@ const OptionSpec kOptions[] = {
      [](CliOptions& o, const std::string& v) -> Why {
          o.waitSeconds = ParseSeconds(v);
          if (!o.waitSeconds) {
-             return "'" + v + "' is no time in seconds (above 0, up to 3600)";
+             return Quoted(v) + " is no time in seconds (0.001 up to 3600)";
          }
          return std::nullopt;
      }},
     {kFile, "--file", "F", "the key configuration (INI) or the project (TOML); see orvalctl(1)",
      [](CliOptions& o, const std::string& v) { return Text(v, "needs a file name", &o.file); }},
+    {kRates, "--rates", "LIST", "the rates to try, such as 9600,19200 (default: the table's)",
+     [](CliOptions& o, const std::string& v) -> Why {
+         std::size_t begin = 0;
+         while (begin <= v.size()) {
+             const std::size_t end = std::min(v.find(',', begin), v.size());
+             const Why why =
+                 Number(v.substr(begin, end - begin), 50, 4000000, "is no line rate (50..4000000)",
+                        [&o](long n) { o.rates.push_back(static_cast<std::uint32_t>(n)); });
+             if (why) {
+                 return why;
+             }
+             begin = end + 1;
+         }
+         return std::nullopt;
+     }},
+    {kIdentity, "--identity", "ID", "the device to move, by its state bytes: \"4D B0 00 02\"",
+     [](CliOptions& o, const std::string& v) -> Why {
+         std::array<std::uint8_t, 4> id{};
+         std::size_t n = 0;
+         for (std::size_t i = 0; i < v.size();) {
+             if (v[i] == ' ') {
+                 ++i;
+                 continue;
+             }
+             if (n == id.size() || i + 1 >= v.size() ||
+                 !std::isxdigit(static_cast<unsigned char>(v[i])) ||
+                 !std::isxdigit(static_cast<unsigned char>(v[i + 1]))) {
+                 return Quoted(v) + " is not four bytes in hexadecimal, such as 4D B0 00 02";
+             }
+             id[n++] = static_cast<std::uint8_t>(std::stoul(v.substr(i, 2), nullptr, 16));
+             i += 2;
+         }
+         if (n != id.size()) {
+             return Quoted(v) + " is not four bytes in hexadecimal, such as 4D B0 00 02";
+         }
+         o.identity = id;
+         return std::nullopt;
+     }},
     {kTypes, "--types", "T,T", "the models to search: tarvo, mirell, oskan (default all)",
      [](CliOptions& o, const std::string& v) -> Why {
          const std::optional<std::vector<DeviceModel>> types = ParseTypes(v);
          if (!types) {
-             return "'" + v + "' is not a list of " + ModelNameList("and") +
+             return Quoted(v) + " is not a list of " + ModelNameList("and") +
                     ", each once, separated by commas";
          }
          o.types = *types;
@@ -336,7 +379,7 @@ const OptionSpec kOptions[] = {
      [](CliOptions& o, const std::string& v) -> Why {
          o.seconds = ParseSeconds(v);
          if (!o.seconds) {
-             return "'" + v + "' is no time in seconds (above 0, up to 3600)";
+             return Quoted(v) + " is no time in seconds (0.001 up to 3600)";
          }
          return std::nullopt;
      }},
@@ -393,8 +436,8 @@ struct Parser {
             }
             const std::optional<MirellCommand> c = FindMirellCommand(words[0], words[1]);
             if (!c) {
-                return Fail("mirell: '" + words[0] + " " + words[1] +
-                            "' is none of screen|lifter up|down|stop, projector|seq on|off");
+                return Fail("mirell: " + Quoted(words[0] + " " + words[1]) +
+                            " is none of screen|lifter up|down|stop, projector|seq on|off");
             }
             o.mirell = *c;
             return true;
@@ -404,7 +447,7 @@ struct Parser {
             if (words.size() == 3 && words[0] == "channel") {
                 const std::optional<long> k = ParseInteger(words[1]);
                 if (!k || *k < 1 || *k > 8) {
-                    return Fail("oskan: channel '" + words[1] + "' is not 1..8");
+                    return Fail("oskan: channel " + Quoted(words[1]) + " is not 1..8");
                 }
                 o.oskanChannel = static_cast<unsigned>(*k);
                 on = ParseOnOff(words[2]);
@@ -451,14 +494,14 @@ struct Parser {
                 }
             }
             if (option.empty()) {
-                return "unexpected argument '" + first + "'";
+                return "unexpected argument " + Quoted(first);
             }
             for (const OptionSpec& spec : kOptions) {
                 if (option == spec.name && info) {
                     return option + " is not an option of " + info->name;
                 }
             }
-            return "unknown option '" + option + "'";
+            return "unknown option " + Quoted(option);
         }
         return what;
     }
@@ -473,8 +516,8 @@ struct Parser {
                     arg != "-h") {
                     return Fail(arg.rfind("--", 0) == 0 && arg.find('=') == std::string::npos &&
                                         arg.size() > 2
-                                    ? arg + " is not an option of orvalctl without a command"
-                                    : "unknown option '" + arg + "'");
+                                    ? Shown(arg) + " is not an option of orvalctl without a command"
+                                    : "unknown option " + Quoted(arg));
                 }
                 continue;
             }
@@ -491,14 +534,14 @@ struct Parser {
                     result.usage = "orvalctl project capture|check|apply|resolve [options]";
                     result.outcome = CliParse::Outcome::Error;
                     result.text = word.empty() ? "project needs capture, check, apply or resolve"
-                                               : "unknown project command '" + word + "'";
+                                               : "unknown project command " + Quoted(word);
                     return false;
                 }
                 break;
             }
             info = FindCommand(arg);
             if (!info) {
-                return Fail("unknown command '" + arg + "'");
+                return Fail("unknown command " + Quoted(arg));
             }
             break;
         }

@@ -3,6 +3,7 @@
 // anything touches a port. Every mistake is found here and told in one sentence, so that a
 // script never starts a half-understood bus action. Parsed with CLI11.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +11,7 @@
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings.h"
 
 enum class CliCommand {
     Ports,
@@ -21,6 +22,7 @@ enum class CliCommand {
     WriteKeyConfig,
     Mirell,
     Oskan,
+    FindBaud,
     ProjectCapture,  // "project capture": commissioning projects (cli/project_commands.h)
     ProjectCheck,
     ProjectApply,
@@ -40,8 +42,10 @@ struct CliOptions {
     std::uint8_t from = 0;              // --from
     std::optional<double> waitSeconds;  // --wait
     std::string file;                   // --file
-    std::vector<DeviceModel> types;     // --types: the models a capture searches (all: empty)
-    std::optional<double> seconds;      // --seconds: how long identify flashes (default 10)
+    std::optional<std::array<std::uint8_t, 4>> identity;  // --identity
+    std::vector<std::uint32_t> rates;                     // --rates
+    std::vector<DeviceModel> types;  // --types: the models a capture searches (all: empty)
+    std::optional<double> seconds;   // --seconds: how long identify flashes (default 10)
 
     // mirell: the function and value to send.
     MirellCommand mirell{0, 0};

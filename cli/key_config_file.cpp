@@ -39,6 +39,25 @@ std::string WithoutComment(const std::string& value) {
     return value;
 }
 
+// The text with a leading byte-order mark dropped and every line end (CR LF, LF, or CR alone)
+// made a LF, so that files from any editor read the same.
+std::string UnixLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 struct Entry {
     std::string value;
     int line = 0;
@@ -78,7 +97,7 @@ std::optional<KeyConfigSettings> ParseKeyConfig(const std::string& text, KeyConf
 
     std::map<std::string, Entry> entries;  // "section.key"
     std::string section;
-    std::istringstream in(text);
+    std::istringstream in(UnixLines(text));
     std::string raw;
     int lineNumber = 0;
     while (std::getline(in, raw)) {
@@ -88,10 +107,11 @@ std::optional<KeyConfigSettings> ParseKeyConfig(const std::string& text, KeyConf
             continue;
         }
         if (line.front() == '[') {
-            if (line.back() != ']') {
+            const std::string header = Trim(WithoutComment(line));
+            if (header.back() != ']') {
                 return fail(lineNumber, {}, "a section header ends in ']'");
             }
-            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            section = Lower(Trim(header.substr(1, header.size() - 2)));
             if (!KnownKeys().count(section)) {
                 return fail(lineNumber, section,
                             "unknown section; the sections are [key], [press], [release] and "

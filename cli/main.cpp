@@ -9,9 +9,13 @@
 #include "platform/message_box.h"
 
 int main(int argc, char** argv) {
-    // The engine's failure reports are message boxes in the window; here they are lines on
-    // standard error.
+    // The engine's failure reports are message boxes in the window. The tool hears the same
+    // failures through the engine's tap and tells them in its own words (cli/bus_client.h), so
+    // the boxes themselves are not shown; any other box is a line on standard error.
     SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned) {
+        if (caption == "Application Error") {
+            return;
+        }
         std::string line = text;
         for (char& c : line) {
             if (c == '\n') {

@@ -7,6 +7,7 @@
 #include "cli/json_writer.h"
 #include "cli/key_config_file.h"
 #include "cli/project_output.h"
+#include "session/shown_text.h"
 
 namespace {
 
@@ -79,9 +80,11 @@ struct Renderer {
         if (r.ports.empty()) {
             return "no serial ports\n";
         }
+        // Names come from the system and from whoever publishes a port: shown escaped, so
+        // that none can break the table or drive the terminal.
         std::size_t width = 4;
         for (const SerialPortEntry& p : r.ports) {
-            width = std::max(width, p.name.size());
+            width = std::max(width, Shown(p.name).size());
         }
         std::string text = Format("%-*s  NUMBER  PATH\n", static_cast<int>(width), "NAME");
         for (const SerialPortEntry& p : r.ports) {
@@ -89,11 +92,11 @@ struct Renderer {
             for (const std::string* field :
                  {&p.usb.manufacturer, &p.usb.product, &p.usb.serial, &p.usb.byId}) {
                 if (!field->empty()) {
-                    usb += (usb.empty() ? "" : ", ") + *field;
+                    usb += (usb.empty() ? "" : ", ") + Shown(*field);
                 }
             }
-            text += Format("%-*s  %6u  %s", static_cast<int>(width), p.name.c_str(),
-                           static_cast<unsigned>(p.number), p.path.c_str()) +
+            text += Format("%-*s  %6u  %s", static_cast<int>(width), Shown(p.name).c_str(),
+                           static_cast<unsigned>(p.number), Shown(p.path, 4096).c_str()) +
                     (usb.empty() ? "" : "  (" + usb + ")") + "\n";
         }
         return text;
@@ -184,15 +187,50 @@ struct Renderer {
             w.Key("written").Number(static_cast<std::int64_t>(r.written)).Key("confirmed");
             w.BeginObject();
             for (std::size_t i = 0; i < r.confirmed.size(); ++i) {
-                w.Key(keys[i]).Bool(r.confirmed[i]);
+                w.Key(keys[i]).Bool(r.confirmed[i] == KeyConfigConfirmations::State::Confirmed);
             }
             return w.EndObject().EndObject().Text() + "\n";
         }
         std::string text = Format("TARVO %u: %zu of 4 frames written\n",
                                   static_cast<unsigned>(r.address), r.written);
         for (std::size_t i = 0; i < r.confirmed.size(); ++i) {
+            using State = KeyConfigConfirmations::State;
+            const State state = r.confirmed[i];
             text += Format("  %-30s%s\n", StepName(kKeyConfigSteps[i]),
-                           r.confirmed[i] ? "confirmed" : "NOT confirmed");
+                           state == State::Confirmed     ? "confirmed"
+                           : state == State::OtherValues ? "confirmed with other values"
+                           : state == State::Twice       ? "confirmed more than once"
+                                                         : "NOT confirmed");
+        }
+        return text;
+    }
+
+    std::string operator()(const FindBaudResult& r) const {
+        if (json) {
+            JsonWriter w;
+            w.BeginObject().Key("rates").BeginArray();
+            for (const RateTried& t : r.rates) {
+                w.BeginObject().Key("baud").Number(t.baud).Key("answers");
+                w.Number(static_cast<std::int64_t>(t.answers)).Key("frames");
+                w.Number(static_cast<std::int64_t>(t.frames)).Key("dropped");
+                w.Number(static_cast<std::int64_t>(t.dropped)).EndObject();
+            }
+            w.EndArray().Key("baud");
+            if (r.found) {
+                w.Number(*r.found);
+            } else {
+                w.Null();
+            }
+            return w.EndObject().Text() + "\n";
+        }
+        std::string text = "   BAUD  ANSWERS  FRAMES  DROPPED\n";
+        for (const RateTried& t : r.rates) {
+            text += Format("%7u  %7zu  %6zu  %7zu\n", static_cast<unsigned>(t.baud), t.answers,
+                           t.frames, t.dropped);
+        }
+        if (r.found) {
+            text += Format("the %s devices answer at %u bit/s\n", r.model ? r.model->name : "",
+                           static_cast<unsigned>(*r.found));
         }
         return text;
     }
@@ -221,10 +259,22 @@ std::string RenderResult(const CommandOutput& output, bool json) {
 }
 
 void PrintResult(const CommandResult& result, bool json, std::FILE* out, std::FILE* err) {
-    const std::string document = RenderResult(result.output, json);
-    std::fputs(document.c_str(), out);
+    std::string document = RenderResult(result.output, json);
+    if (result.partial && json && document.size() > 2 && document.back() == '\n') {
+        // The same document, marked as what was done before the command stopped.
+        const std::size_t close = document.rfind('}');
+        document.insert(close, ", \"partial\": true");
+    }
+    std::fwrite(document.data(), 1, document.size(), out);
     std::fflush(out);
-    for (const std::string& line : result.errors) {
-        std::fprintf(err, "orvalctl: %s\n", line.c_str());
+    for (const std::string& error : result.errors) {
+        // A message may carry the window's words on a line of their own.
+        std::size_t begin = 0;
+        while (begin <= error.size()) {
+            const std::size_t end = std::min(error.find('\n', begin), error.size());
+            const std::string line = error.substr(begin, end - begin);
+            std::fprintf(err, "orvalctl: %s\n", line.c_str());
+            begin = end + 1;
+        }
     }
 }

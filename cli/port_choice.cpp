@@ -3,15 +3,15 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/published_ports.h"
+#include "platform/system_ports.h"
 
 bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports) {
-    const PortSources sources{"/sys/class/tty", "/dev", PublishedPortsFolder()};
-    return ListSerialPorts(sources.sysClassTty, sources.devDir, sources.publishedDir, ports);
+    return ListSerialPorts(SystemPortSources(), ports);
 }
 
 std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
-                                          const std::vector<SerialPortEntry>& ports) {
+                                          const std::vector<SerialPortEntry>& ports,
+                                          std::string* why) {
     for (const SerialPortEntry& p : ports) {
         if (p.name == choice) {
             return p;
@@ -29,6 +29,17 @@ std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
     }
     if (choice.find('/') == std::string::npos) {
         return std::nullopt;
+    }
+    // Something that is there but no port (a terminal, /dev/null, a file) is never written to;
+    // a path that is not there at all goes on to the open, which says so in the window's words.
+    std::error_code there;
+    if (std::filesystem::exists(choice, there)) {
+        if (const std::string reason = WhyNotAPort(choice); !reason.empty()) {
+            if (why) {
+                *why = reason;
+            }
+            return std::nullopt;
+        }
     }
     // The same device under another spelling (a link, "..") is the listed port.
     std::error_code ec;

@@ -12,11 +12,13 @@
 // The ports as the window lists them at start-up. False when sysfs can't be read.
 bool ListPortsLikeTheWindow(std::vector<SerialPortEntry>* ports);
 
-// A device path that the list lacks is opened under this number.
-inline constexpr std::uint32_t kUnlistedPortNumber = 1000;
+// A device path that the list lacks is opened under this number, which no listed family uses.
+inline constexpr std::uint32_t kUnlistedPortNumber = 900;
 
 // The entry `choice` names: a listed name first, then a listed number, then a path (anything with
 // a '/'), matched against the listed paths or, when none matches, taken as it is under
-// kUnlistedPortNumber. Nothing for a name or number that is not listed.
+// kUnlistedPortNumber when it is a serial device or a bus's pseudo-terminal. Nothing for a name
+// or number that is not listed, or a path that is no port; *why then says why.
 std::optional<SerialPortEntry> ChoosePort(const std::string& choice,
-                                          const std::vector<SerialPortEntry>& ports);
+                                          const std::vector<SerialPortEntry>& ports,
+                                          std::string* why = nullptr);

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <optional>
+#include <thread>
 
-#include "platform/message_box.h"
+#include "cli/interrupt.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ void ToolProjectBus::SendReadConfig(std::uint8_t address) {
 }
 
 void ToolProjectBus::StartAutoAssign(AddressChooser chooser) {
-    m_client.Session().SetAddressChooser(std::move(chooser));
+    m_client.Session().SetAddressChooser(
+        [chooser = std::move(chooser)](const std::uint8_t* request) -> std::optional<std::uint8_t> {
+            return chooser(request);
+        });
     m_client.Session().StartAutoAssign(kFirstDeviceAddress);
     Sent();
 }
@@ -77,40 +81,20 @@ void ToolProjectBus::OnAddressHandedOut(const std::uint8_t* request, std::uint8_
     }
 }
 
-std::string ToolProjectBus::PortFailure() const {
-    std::lock_guard lock(m_failureMutex);
-    return m_failure;
-}
-
-void ToolProjectBus::Drive(ProjectRun& run, const std::atomic<bool>* stop) {
-    // The engine reports a failed device call as a message box: here it also ends the run.
-    const MessageBoxContentHandler previous = SetMessageBoxContentHandler({});
-    SetMessageBoxContentHandler([this, previous](const MessageBoxContent& box) {
-        {
-            std::lock_guard lock(m_failureMutex);
-            if (m_failure.empty()) {
-                m_failure = box.text;
-            }
-        }
-        m_failed = true;
-        if (previous) {
-            previous(box);
-        } else {
-            std::fprintf(stderr, "[%s] %s\n", box.caption.c_str(), box.text.c_str());
-        }
-    });
-
+void ToolProjectBus::Drive(ProjectRun& run) {
     m_run = &run;
     bool stopped = false;
     run.Start(Clock::now());
     while (!run.Done()) {
-        if (m_failed) {
-            std::string why = PortFailure();
-            std::replace(why.begin(), why.end(), '\n', ' ');
-            run.OnPortFailure(why, Clock::now());
+        if (const std::optional<std::string> failure = m_client.Failure()) {
+            // The run says "the port failed: " itself.
+            const std::string prefix = "the port failed: ";
+            run.OnPortFailure(
+                failure->rfind(prefix, 0) == 0 ? failure->substr(prefix.size()) : *failure,
+                Clock::now());
             break;
         }
-        if (stop && stop->load() && !stopped) {
+        if (InterruptSignal() != 0 && !stopped) {
             stopped = true;
             run.Stop(Clock::now());
             continue;
@@ -122,14 +106,23 @@ void ToolProjectBus::Drive(ProjectRun& run, const std::atomic<bool>* stop) {
                               kLongestPump);
         }
         m_event = false;
-        m_client.PumpUntil([&] { return m_event || m_failed.load(); }, wait);
+        m_client.PumpUntil([&] { return m_event; }, wait);
+        if (stopped && !m_event) {
+            // After a signal the pump returns at once; the run still ends its frame in hand.
+            std::this_thread::sleep_for(std::min(wait, milliseconds(2)));
+        }
         run.OnTime(Clock::now());
     }
     m_run = nullptr;
     // The last frame handed over goes out before the port is closed.
-    if (!m_failed) {
-        m_client.PumpUntil([&] { return m_client.WrittenCount() >= m_expectedWrites; },
-                           std::chrono::seconds(1));
+    if (!m_client.Failure()) {
+        const auto deadline = Clock::now() + std::chrono::seconds(1);
+        while (m_client.WrittenCount() < m_expectedWrites && Clock::now() < deadline) {
+            m_client.PumpUntil([&] { return m_client.WrittenCount() >= m_expectedWrites; },
+                               milliseconds(5));
+            if (InterruptSignal() != 0) {
+                std::this_thread::sleep_for(milliseconds(2));  // the pump returned at once
+            }
+        }
     }
-    SetMessageBoxContentHandler(previous);
 }

@@ -1,12 +1,10 @@
 #pragma once
 // A project run driven by orvalctl: the run's bus actions go to the tool's session, and the
 // tool's pump loop feeds the run what arrives (through BusClient's listener), the time, a stop
-// (Ctrl-C) and a failure the serial engine reports. The run never blocks; this loop is the only
-// place that waits.
+// (a signal, cli/interrupt.h) and a failed port (BusClient::Failure). The run never blocks; this
+// loop is the only place that waits.
 
-#include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <string>
 
 #include "cli/bus_client.h"
@@ -28,12 +26,10 @@ public:
     void StartAutoAssign(AddressChooser chooser) override;
     void StopAutoAssign() override;
 
-    // Runs `run` to its end. `stop`, when set, stops it between two frames; a failure the
-    // serial engine reports meanwhile ends it with that failure. Then waits (at most a second)
-    // until the last frame is on the line, so that closing the port does not cut it.
-    void Drive(ProjectRun& run, const std::atomic<bool>* stop);
-    // The engine's failure report that ended the run; empty when none.
-    std::string PortFailure() const;
+    // Runs `run` to its end. A signal stops it between two frames; a failed port ends it at
+    // once. Then waits (at most a second) until the last frame is on the line, so that closing
+    // the port does not cut it.
+    void Drive(ProjectRun& run);
 
 private:
     // IBusListener
@@ -47,7 +43,4 @@ private:
     ProjectRun* m_run = nullptr;
     bool m_event = false;  // something was fed to the run during the last pump
     std::size_t m_expectedWrites = 0;
-    mutable std::mutex m_failureMutex;
-    std::string m_failure;  // guarded by m_failureMutex: set on the engine's threads
-    std::atomic<bool> m_failed{false};
 };

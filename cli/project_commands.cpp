@@ -1,13 +1,11 @@
 #include "cli/project_commands.h"
 
-#include <signal.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <memory>
 
 #include "bus/line_settings.h"
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/project_bus.h"
 #include "platform/text_file.h"
@@ -16,14 +14,11 @@
 #include "project/project_file.h"
 #include "project/resolve_run.h"
 #include "project/survey_run.h"
+#include "session/shown_text.h"
 
 namespace {
 
 using std::chrono::milliseconds;
-
-CommandResult Failed(int status, std::string line, CommandOutput output = {}) {
-    return {status, std::move(output), {std::move(line)}};
-}
 
 milliseconds Milliseconds(double seconds) {
     return milliseconds(static_cast<long>(seconds * 1000.0 + 0.5));
@@ -32,8 +27,8 @@ milliseconds Milliseconds(double seconds) {
 // The plan's line as the engine takes it.
 LineSettings EngineLine(const ProjectLine& line) {
     LineSettings s;
-    s.baudRate = line.baud;
-    s.byteSize = kDataBits[std::min<std::size_t>(line.dataBitsIndex, kDataBits.size() - 1)];
+    s.baud = line.baud;
+    s.dataBits = kDataBits[std::min<std::size_t>(line.dataBitsIndex, kDataBits.size() - 1)];
     s.stopBits = static_cast<StopBits>(line.stopBitsIndex);
     s.parity = static_cast<Parity>(line.parityIndex);
     return s;
@@ -43,9 +38,9 @@ LineSettings EngineLine(const ProjectLine& line) {
 // panel does not list them (a file the reader would refuse).
 std::optional<ProjectLine> PlanLine(const LineSettings& s) {
     ProjectLine line;
-    line.baud = s.baudRate;
-    const auto data = std::find(kDataBits.begin(), kDataBits.end(), s.byteSize);
-    if (std::find(kBaudRates.begin(), kBaudRates.end(), s.baudRate) == kBaudRates.end() ||
+    line.baud = s.baud;
+    const auto data = std::find(kDataBits.begin(), kDataBits.end(), s.dataBits);
+    if (std::find(kBaudRates.begin(), kBaudRates.end(), s.baud) == kBaudRates.end() ||
         data == kDataBits.end()) {
         return std::nullopt;
     }
@@ -55,47 +50,16 @@ std::optional<ProjectLine> PlanLine(const LineSettings& s) {
     return line;
 }
 
-// Ctrl-C and SIGTERM while a run is on: it stops between two frames (identify switches the LED
-// off) and reports what it did.
-std::atomic<bool> g_stop{false};
-
-extern "C" void OnStopSignal(int) {
-    g_stop = true;
-}
-
-class StopSignals {
-public:
-    StopSignals() {
-        g_stop = false;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_int);
-        sigaction(SIGTERM, &action, &m_term);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &m_int, nullptr);
-        sigaction(SIGTERM, &m_term, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    struct sigaction m_int {};
-    struct sigaction m_term {};
-};
-
 std::optional<ProjectPlan> ReadPlan(const CliOptions& o, CommandResult* failed) {
     const TextFileRead file = ReadTextFile(o.file);
     if (!file.text) {
-        *failed = Failed(kExitUsage, "cannot read " + o.file + ": " + file.error);
+        *failed = Failed(kExitUsage, "cannot read " + Shown(o.file) + ": " + file.error);
         return std::nullopt;
     }
     ProjectFileError error;
     std::optional<ProjectPlan> plan = ParseProject(*file.text, &error);
     if (!plan) {
-        *failed = Failed(kExitUsage, DescribeProjectError(o.file, error));
+        *failed = Failed(kExitUsage, DescribeProjectError(Shown(o.file), error));
     }
     return plan;
 }
@@ -158,10 +122,7 @@ CommandResult RunIdentify(const CliOptions& o) {
     ToolProjectBus bus(*client);
     IdentifyRun run(bus, RunTiming::For(line, milliseconds(0)), o.address, Milliseconds(r.seconds));
     const auto start = std::chrono::steady_clock::now();
-    {
-        StopSignals signals;
-        bus.Drive(run, &g_stop);
-    }
+    bus.Drive(run);
     r.flashedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::size_t written = client->WrittenCount() - before;
@@ -169,16 +130,15 @@ CommandResult RunIdentify(const CliOptions& o) {
     r.flashed = written >= 1;
     r.switchedOff = written >= 2;
     r.stopped = run.Report().interrupted == "stopped";
-    if (!bus.PortFailure().empty()) {
-        return Failed(kExitPortLost, "the port failed: " + bus.PortFailure(), r);
-    }
+    CommandResult result{kExitOk, r, {}};
     if (!r.switchedOff) {
-        return Failed(kExitNoAnswer,
-                      r.flashed ? "the frame that switches LED1 off did not go out"
-                                : "the LED frame did not go out",
-                      r);
+        result = Failed(kExitNoAnswer,
+                        r.flashed ? "the frame that switches LED1 off did not go out"
+                                  : "the LED frame did not go out",
+                        r);
     }
-    return {kExitOk, r, {}};
+    // A failed port is exit 4, a signal 128 + its number (the LED is off all the same).
+    return Finish(*client, result);
 }
 
 }  // namespace
@@ -197,7 +157,7 @@ CommandResult RunProjectCommand(const CliOptions& o) {
     if (o.command == CliCommand::ProjectCapture) {
         r.kind = ProjectRunResult::Kind::Capture;
         if (const std::string why = WhyNotWritable(o.file); !why.empty()) {
-            return Failed(kExitUsage, "cannot write " + o.file + ": " + why);
+            return Failed(kExitUsage, "cannot write " + Shown(o.file) + ": " + why);
         }
         const std::optional<ProjectLine> line = PlanLine(o.line);
         if (!line) {
@@ -244,38 +204,32 @@ CommandResult RunProjectCommand(const CliOptions& o) {
             run = std::make_unique<ResolveRun>(bus, timing, plan);
             break;
     }
-    {
-        StopSignals signals;
-        bus.Drive(*run, &g_stop);
-    }
+    bus.Drive(*run);
     r.report = run->Report();
     const ProjectPlan captured = survey ? survey->Captured() : ProjectPlan{};
     survey = nullptr;
     run.reset();  // before the bus it used: a resolve gives the session its counter back
     client->Close();
 
-    if (!bus.PortFailure().empty()) {
-        return Failed(kExitPortLost,
-                      "the port failed: " + bus.PortFailure() +
-                          (r.kind == ProjectRunResult::Kind::Capture ? "; nothing written" : ""),
-                      r);
-    }
     if (!r.report.interrupted.empty()) {
-        return Failed(kExitNoAnswer,
-                      r.report.interrupted +
-                          (r.kind == ProjectRunResult::Kind::Capture ? "; nothing written" : ""),
-                      r);
+        // A failed port is exit 4, a signal 128 + its number; the report shows how far it got.
+        CommandResult result{kExitNoAnswer, r, {}};
+        if (r.kind == ProjectRunResult::Kind::Capture) {
+            result.errors.push_back("nothing written");
+        }
+        return Finish(*client, result);
     }
     if (r.kind == ProjectRunResult::Kind::Capture) {
         std::string why;
         if (!WriteTextFileWhole(o.file, FormatProject(captured, CaptureComment(r.report, captured)),
                                 &why)) {
-            return Failed(kExitNoAnswer, "cannot write " + o.file + ": " + why, r);
+            return Finish(*client,
+                          Failed(kExitNoAnswer, "cannot write " + Shown(o.file) + ": " + why, r));
         }
         r.file = o.file;
     }
     if (!r.report.AllOk()) {
-        return Failed(kExitNoAnswer, NotOk(r.report), r);
+        return Finish(*client, Failed(kExitNoAnswer, NotOk(r.report), r));
     }
-    return {kExitOk, r, {}};
+    return Finish(*client, {kExitOk, r, {}});
 }

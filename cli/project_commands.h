@@ -6,8 +6,4 @@
 #include "cli/cli_args.h"
 #include "cli/results.h"
 
-// The port failed while a run was on (the engine reported a failed device call): the run ended
-// with what it knew.
-inline constexpr int kExitPortLost = 4;
-
 CommandResult RunProjectCommand(const CliOptions& options);

@@ -47,7 +47,7 @@ struct ReadConfigResult {
 struct WriteKeyConfigResult {
     std::uint8_t address = 0;
     std::size_t written = 0;
-    std::array<bool, kKeyConfigSteps.size()> confirmed{};
+    std::array<KeyConfigConfirmations::State, kKeyConfigSteps.size()> confirmed{};
 };
 
 struct DeviceCommandResult {
@@ -57,13 +57,30 @@ struct DeviceCommandResult {
     std::string frame;  // the frame as written, in hex
 };
 
+// find-baud: what a search heard at each rate tried.
+struct RateTried {
+    std::uint32_t baud = 0;
+    std::size_t answers = 0;  // devices of the model that answered
+    std::size_t frames = 0;   // valid frames of any kind
+    std::size_t dropped = 0;  // bytes that formed no frame
+};
+struct FindBaudResult {
+    const DeviceModelInfo* model = nullptr;
+    std::vector<RateTried> rates;
+    std::optional<std::uint32_t> found;  // the rate the devices answer at
+};
+
 // Nothing to print on standard output (a port that would not open, a file refused).
-using CommandOutput = std::variant<std::monostate, PortsResult, SearchResult, AssignResult,
-                                   AutoAssignResult, ReadConfigResult, WriteKeyConfigResult,
-                                   DeviceCommandResult, ProjectRunResult, IdentifyResult>;
+using CommandOutput =
+    std::variant<std::monostate, PortsResult, SearchResult, AssignResult, AutoAssignResult,
+                 ReadConfigResult, WriteKeyConfigResult, DeviceCommandResult, FindBaudResult,
+                 ProjectRunResult, IdentifyResult>;
 
 struct CommandResult {
     int status = 0;
     CommandOutput output;
     std::vector<std::string> errors;  // lines for standard error, without the "orvalctl: "
+    // The command stopped before it was done (the port failed, or it was interrupted): the
+    // output is what it had done until then.
+    bool partial = false;
 };

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/bus_terminal.h"
 #include "platform/published_ports.h"
 
 namespace {
@@ -59,6 +60,13 @@ std::string PseudoTerminal::Publish(const std::string& name) {
     }
     std::error_code ec;
     const std::filesystem::path link = folder / name;
+    // A name that a live bus already publishes stays its own; a link left behind by one that
+    // ended (leading nowhere, or to a terminal that is someone's now) is taken over.
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec)) &&
+        ClassifyBusTerminal(link.string()) == BusTerminal::Free) {
+        throw std::runtime_error("cannot publish " + link.string() +
+                                 ": a running bus already publishes that name");
+    }
     std::filesystem::remove(link, ec);
     std::filesystem::create_symlink(m_slavePath, link, ec);
     if (ec) {
@@ -70,8 +78,11 @@ std::string PseudoTerminal::Publish(const std::string& name) {
 
 void PseudoTerminal::Unpublish() {
     if (!m_linkPath.empty()) {
+        // Only the link that leads to this terminal: another's of the same name stays.
         std::error_code ec;
-        std::filesystem::remove(m_linkPath, ec);
+        if (std::filesystem::read_symlink(m_linkPath, ec) == m_slavePath && !ec) {
+            std::filesystem::remove(m_linkPath, ec);
+        }
         m_linkPath.clear();
     }
 }

@@ -12,6 +12,7 @@
 #include "bus/line_settings.h"
 #include "project/toml_unicode_guard.h"
 #include "session/key_config_words.h"
+#include "session/shown_text.h"
 
 namespace {
 
@@ -313,7 +314,7 @@ PlannedDevice ReadDevice(const toml::table& table) {
     const DeviceModelInfo* info = ModelByNameIgnoringCase(*model);
     if (!info) {
         Refuse(LineOf(*t.Get("model")), t.Key("model"),
-               "'" + *model + "' is not " + ModelNameList());
+               Quoted(*model) + " is not " + ModelNameList());
     }
     d.model = info->model;
     const std::optional<std::int64_t> address = t.Integer("address", "an integer 1..255");
@@ -332,7 +333,7 @@ PlannedDevice ReadDevice(const toml::table& table) {
         d.identity = ParseIdentity(*identity);
         if (!d.identity) {
             Refuse(LineOf(*t.Get("identity")), t.Key("identity"),
-                   "'" + *identity + "' is not four bytes in hex such as \"54 A0 00 02\"");
+                   Quoted(*identity) + " is not four bytes in hex such as \"54 A0 00 02\"");
         }
     }
     d.keyConfig = ReadKeyConfig(t, d.model);
@@ -404,7 +405,8 @@ std::optional<ProjectPlan> ParseProject(std::string_view text, ProjectFileError*
         return ReadPlan(root);
     } catch (const toml::parse_error& e) {
         if (error) {
-            *error = {static_cast<int>(e.source().begin.line), {}, Unguard(e.description())};
+            *error = {
+                static_cast<int>(e.source().begin.line), {}, Shown(Unguard(e.description()), 200)};
         }
     } catch (const Refused& r) {
         if (error) {
@@ -420,7 +422,7 @@ std::string DescribeProjectError(const std::string& fileName, const ProjectFileE
         text += ":" + std::to_string(error.line);
     }
     if (!error.key.empty()) {
-        text += ": " + error.key;
+        text += ": " + Shown(error.key);  // a quoted TOML key may hold anything
     }
     return text + ": " + error.message;
 }

@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # check_layering.sh [ROOT]: checks that every C++ file of the source tree includes only the
-# folders its own folder may use, and that the Qt-free folders include no Qt. Prints one line
-# per offending include ("file:line: ...") and exits 1 when there is any; exits 0 when the tree
-# keeps to the rules. ROOT defaults to the project folder this script lives in.
+# folders its own folder may use, that the Qt-free folders include no Qt, and that only
+# platform/ (and the simulator) sees the system. Prints one line per offending include or path
+# ("file:line: ...") and exits 1 when there is any; exits 0 when the tree keeps to the rules.
+# ROOT defaults to the project folder this script lives in.
 #
-# A folder may always include itself, the standard library and system headers. "No Qt" means no
+# A folder may always include itself and the standard library. "No Qt" means no
 # #include <Q...>, <Qt...> or "Q...", and no header named qt_* (those are the Qt files of
 # platform/, so including one would bring Qt in too). Includes are matched by their first path
 # component (an include relative to the file, "../res/x.h", is resolved first).
+#
+# "No system" (every folder but platform/, sim/, tests/, bench/ and fuzz/) means: no system
+# header of descriptors, terminals, polling or device events (<termios.h>, <poll.h>,
+# <fcntl.h>, <unistd.h>, <pty.h>, <pthread.h>, <dirent.h>, <libudev.h>, <sys/...>, <asm/...>,
+# <linux/...>), no header named *_linux.h (the Linux implementation's own headers in
+# platform/), and no "/sys" or "/proc" path in a string. In platform/ itself, a header not named
+# *_linux.h is the face a Win32 backend implements too, so it includes neither.
 set -euo pipefail
 
 root=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
@@ -38,6 +46,9 @@ declare -A may_use=(
 order=(platform serial bus session project cli res controls pages app sim tests bench fuzz)
 # Folders whose files include no Qt; in platform/, files named qt_* are the exception.
 no_qt="platform serial bus session project cli sim"
+# Folders that see no system: they reach it through platform/ (sim/ runs a pseudo-terminal of
+# its own; tests, bench and fuzz may look behind platform's back).
+no_system="serial bus session project cli res controls pages app"
 
 problems=0
 
@@ -67,7 +78,7 @@ if [ ${#files[@]} -gt 0 ]; then
     for dir in "${order[@]}"; do
         rules+="$dir=${may_use[$dir]};"
     done
-    found=$(awk -v rules="$rules" -v no_qt="$no_qt" '
+    found=$(awk -v rules="$rules" -v no_qt="$no_qt" -v no_system="$no_system" '
         BEGIN {
             n = split(rules, entries, ";")
             for (i = 1; i <= n; i++) {
@@ -79,7 +90,14 @@ if [ ${#files[@]} -gt 0 ]; then
             }
             m = split(no_qt, q, " ")
             for (i = 1; i <= m; i++) qt_free[q[i]] = 1
+            m = split(no_system, q, " ")
+            for (i = 1; i <= m; i++) system_free[q[i]] = 1
             count = 0
+        }
+        # A system header that carries descriptors, terminals, polling or device events.
+        function system_header(name) {
+            return name ~ /^(termios|poll|fcntl|unistd|pty|pthread|dirent|libudev)\.h$/ ||
+                   name ~ /^(sys|asm|linux)\//
         }
         # "a/b/../c/./d.h" -> "a/c/d.h"; a path that climbs out of the tree gives "".
         function normalise(path,    parts, k, out, depth, j, result) {
@@ -106,6 +124,18 @@ if [ ${#files[@]} -gt 0 ]; then
             base = file
             sub(/^.*\//, "", base)
             check_qt = (folder in qt_free) && !(folder == "platform" && base ~ /^qt_/)
+            check_system = folder in system_free
+            # A header of platform/ that a Win32 backend would implement as well.
+            neutral = folder == "platform" && file == "platform/" base && base ~ /\.h$/ &&
+                      base !~ /_linux\.h$/
+        }
+        # A "/sys" or "/proc" path in a string, outside comments.
+        check_system && !/^[ \t]*(\/\/|\/?\*)/ && /"\/(sys|proc)(\/[^"]*)?"/ {
+            path = $0
+            match(path, /"\/(sys|proc)(\/[^"]*)?"/)
+            path = substr(path, RSTART, RLENGTH)
+            printf "%s:%d: %s/ names no system path, but has %s; platform/ reads the system\n", file, FNR, folder, path
+            count++
         }
         /^[ \t]*#[ \t]*include[ \t]*[<"]/ {
             line = $0
@@ -121,6 +151,16 @@ if [ ${#files[@]} -gt 0 ]; then
 
             if (check_qt && (name ~ /^Q/ || leaf ~ /^qt_/)) {
                 printf "%s:%d: %s/ includes no Qt, but includes %s%s%s\n", file, FNR, folder, open, name, closing
+                count++
+                next
+            }
+            if (check_system && (system_header(name) || leaf ~ /_linux\.h$/)) {
+                printf "%s:%d: %s/ sees no system, but includes %s%s%s; that belongs in platform/\n", file, FNR, folder, open, name, closing
+                count++
+                next
+            }
+            if (neutral && (system_header(name) || leaf ~ /_linux\.h$/)) {
+                printf "%s:%d: %s names no system type (a Win32 backend implements it too), but includes %s%s%s; that belongs in a *_linux file\n", file, FNR, file, open, name, closing
                 count++
                 next
             }
@@ -153,7 +193,7 @@ if [ ${#files[@]} -gt 0 ]; then
 fi
 
 if [ "$problems" -gt 0 ]; then
-    echo "check_layering: $problems include(s) break the layering" >&2
+    echo "check_layering: $problems include(s) or system path(s) break the layering" >&2
     exit 1
 fi
 echo "check_layering: ${#files[@]} files keep to the layering"

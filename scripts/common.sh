@@ -4,12 +4,17 @@
 # The project's folder, when the script that sources this hasn't set it.
 : "${RAVLIN_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 
-RAVLIN_PACKAGES=(
+# What the programs need to build and run (run.sh installs only these) ...
+RAVLIN_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
     fonts-noto-cjk ccache libudev-dev libcli11-dev libtomlplusplus-dev
+)
+# ... and what the tests, the sanitizer and fuzz builds and the package check add (test.sh).
+RAVLIN_PACKAGES=(
+    "${RAVLIN_RUN_PACKAGES[@]}"
+    libgtest-dev libgmock-dev
+    clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file man-db
 )
 
@@ -32,7 +37,8 @@ ravlin_install_missing() {
         "${missing[@]}" >/dev/null
 }
 
-# ravlin_build DIR [cmake options...]
+# ravlin_build DIR [cmake options...]: configures DIR and builds it, all of it or, when the
+# array RAVLIN_BUILD_TARGETS is set, only those targets.
 ravlin_build() {
     local dir=$1
     shift
@@ -42,5 +48,9 @@ ravlin_build() {
         launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     fi
     cmake -S "$RAVLIN_ROOT" -B "$RAVLIN_ROOT/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
-    cmake --build "$RAVLIN_ROOT/$dir"
+    local targets=()
+    if [ -n "${RAVLIN_BUILD_TARGETS+x}" ]; then
+        targets=(--target "${RAVLIN_BUILD_TARGETS[@]}")
+    fi
+    cmake --build "$RAVLIN_ROOT/$dir" "${targets[@]}"
 }

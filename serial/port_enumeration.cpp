@@ -1,23 +1,9 @@
 #include "serial/port_enumeration.h"
 
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <system_error>
+#include <string>
 #include <tuple>
-
-#include "platform/message_box.h"
-#include "platform/published_ports.h"
-#include "serial/serial_port.h"
-
-namespace fs = std::filesystem;
+#include <utility>
 
 namespace {
 
@@ -61,31 +47,6 @@ Preferred PreferredNumber(const std::string& name) {
     return {};
 }
 
-// An 8250 port that the kernel registered with no UART found behind it.
-bool IsPlaceholder(const fs::path& sysEntry, const std::string& devPath) {
-    std::ifstream typeFile(sysEntry / "type");
-    int type = -1;
-    if (typeFile >> type) {
-        return type == 0;
-    }
-    if (sysEntry.filename().string().rfind("ttyS", 0) != 0) {
-        return false;
-    }
-    const int fd = ::open(devPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;  // can't tell: list it, opening it will say what is wrong
-    }
-    serial_struct info{};
-    const bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
-    ::close(fd);
-    return unknown;
-}
-
-bool IsCharacterDevice(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
 std::uint32_t TakeNumber(std::set<std::uint32_t>& taken, std::uint32_t wanted) {
     while (taken.count(wanted) != 0) {
         ++wanted;
@@ -101,75 +62,27 @@ void SortByNumber(std::vector<SerialPortEntry>& ports) {
     });
 }
 
-// The first line of a sysfs attribute, without control characters and cut to a sane length:
-// the strings come from the device and may hold anything.
-std::string ReadAttribute(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    if (!std::getline(in, line)) {
-        return {};
-    }
-    std::string clean;
-    for (const char c : line) {
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
-            clean.push_back(c);
-        }
-    }
-    while (!clean.empty() && clean.back() == ' ') {
-        clean.pop_back();
-    }
-    constexpr std::size_t kMaxAttribute = 128;
-    if (clean.size() > kMaxAttribute) {
-        clean.resize(kMaxAttribute);
-    }
-    return clean;
-}
+}  // namespace
 
-bool ListPorts(const std::string& sysClassTty, const std::string& devDir,
-               const std::string& publishedDir, const std::vector<SerialPortEntry>& known,
-               std::set<std::uint32_t> taken, std::vector<SerialPortEntry>* ports) {
-    ports->clear();
-
-    std::error_code ec;
-    fs::directory_iterator sysIt(sysClassTty, ec);
-    if (ec) {
-        return false;
+std::vector<SerialPortEntry> NumberSerialPorts(const std::vector<SystemPort>& found,
+                                               const std::vector<SerialPortEntry>& known,
+                                               std::set<std::uint32_t> taken) {
+    // Each group in name order, whatever order the platform gave.
+    std::vector<const SystemPort*> system;
+    std::vector<const SystemPort*> published;
+    for (const SystemPort& port : found) {
+        (port.published ? published : system).push_back(&port);
     }
-    std::vector<std::string> sysNames;
-    for (const fs::directory_entry& entry : sysIt) {
-        const std::string name = entry.path().filename().string();
-        std::error_code linkEc;
-        if (!fs::exists(fs::symlink_status(entry.path() / "device", linkEc))) {
-            continue;  // virtual terminals, pseudo-terminal masters, the console
-        }
-        const std::string devPath = (fs::path(devDir) / name).string();
-        if (!IsCharacterDevice(devPath) || IsPlaceholder(entry.path(), devPath)) {
-            continue;
-        }
-        sysNames.push_back(name);
-    }
-    std::sort(sysNames.begin(), sysNames.end());
+    const auto byName = [](const SystemPort* a, const SystemPort* b) { return a->name < b->name; };
+    std::stable_sort(system.begin(), system.end(), byName);
+    std::stable_sort(published.begin(), published.end(), byName);
 
-    std::vector<std::string> published;
-    if (UsePublishedPortsFolder(publishedDir)) {
-        fs::directory_iterator pubIt(publishedDir, ec);
-        if (!ec) {
-            for (const fs::directory_entry& entry : pubIt) {
-                if (IsCharacterDevice(entry.path().string())) {
-                    published.push_back(entry.path().filename().string());
-                }
-            }
-        }
-    }
-    std::sort(published.begin(), published.end());
-
+    std::vector<SerialPortEntry> ports;
     // Ports listed before keep their numbers; everything else is numbered around them.
-    std::set<std::string> kept;
-    auto keep = [&](const std::string& name, const std::string& path) {
+    auto keep = [&](const SystemPort& port) {
         for (const SerialPortEntry& old : known) {
-            if (old.path == path && taken.insert(old.number).second) {
-                ports->push_back({name, old.number, path, {}});
-                kept.insert(path);
+            if (old.path == port.path && taken.insert(old.number).second) {
+                ports.push_back({port.name, old.number, port.path, port.usb});
                 return true;
             }
         }
@@ -178,58 +91,51 @@ bool ListPorts(const std::string& sysClassTty, const std::string& devDir,
 
     // Named families first: ports within their family's hundred before those beyond it, so
     // that on a clash the one beyond moves; then lowest number first.
-    std::vector<std::tuple<bool, std::uint32_t, std::string>> named;
-    std::vector<std::string> others;
-    for (const std::string& name : sysNames) {
-        if (keep(name, (fs::path(devDir) / name).string())) {
+    std::vector<std::tuple<bool, std::uint32_t, std::string, const SystemPort*>> named;
+    std::vector<const SystemPort*> others;
+    for (const SystemPort* port : system) {
+        if (keep(*port)) {
             continue;
         }
-        if (const Preferred p = PreferredNumber(name); p.number != 0) {
-            named.emplace_back(p.overflows, p.number, name);
+        if (const Preferred p = PreferredNumber(port->name); p.number != 0) {
+            named.emplace_back(p.overflows, p.number, port->name, port);
         } else {
-            others.push_back(name);
+            others.push_back(port);
         }
     }
-    std::vector<std::string> newPublished;
-    for (const std::string& name : published) {
-        if (!keep(name, (fs::path(publishedDir) / name).string())) {
-            newPublished.push_back(name);
+    std::vector<const SystemPort*> newPublished;
+    for (const SystemPort* port : published) {
+        if (!keep(*port)) {
+            newPublished.push_back(port);
         }
     }
 
     std::sort(named.begin(), named.end());
-    for (const auto& [overflows, wanted, name] : named) {
-        ports->push_back({name, TakeNumber(taken, wanted), (fs::path(devDir) / name).string(), {}});
+    for (const auto& [overflows, wanted, name, port] : named) {
+        ports.push_back({name, TakeNumber(taken, wanted), port->path, port->usb});
     }
-    for (const std::string& name : others) {
-        ports->push_back(
-            {name, TakeNumber(taken, kOtherTtyBase), (fs::path(devDir) / name).string(), {}});
+    for (const SystemPort* port : others) {
+        ports.push_back({port->name, TakeNumber(taken, kOtherTtyBase), port->path, port->usb});
     }
-    for (const std::string& name : newPublished) {
-        ports->push_back({name,
-                          TakeNumber(taken, kPublishedBase),
-                          (fs::path(publishedDir) / name).string(),
-                          {}});
+    // A published port's number follows from its pseudo-terminal, so it is the same in every
+    // listing while the port lives, whatever appears or goes beside it.
+    for (const SystemPort* port : newPublished) {
+        const std::uint32_t wanted = kPublishedBase + port->terminalNumber.value_or(0);
+        ports.push_back({port->name, TakeNumber(taken, wanted), port->path, port->usb});
     }
-
-    // USB details for the ports of sysfs (published ones are pseudo-terminals).
-    const std::string devPrefix = (fs::path(devDir) / "").string();
-    for (SerialPortEntry& port : *ports) {
-        if (port.path.rfind(devPrefix, 0) == 0 && port.path.size() > devPrefix.size()) {
-            port.usb = ReadUsbPortDetails(sysClassTty, devDir, port.name);
-        }
-    }
-
-    SortByNumber(*ports);
-    return true;
+    SortByNumber(ports);
+    return ports;
 }
 
-}  // namespace
-
-bool ListSerialPorts(const std::string& sysClassTty, const std::string& devDir,
-                     const std::string& publishedDir, std::vector<SerialPortEntry>* ports,
+bool ListSerialPorts(const PortSources& sources, std::vector<SerialPortEntry>* ports,
                      const std::vector<SerialPortEntry>& known) {
-    return ListPorts(sysClassTty, devDir, publishedDir, known, {}, ports);
+    ports->clear();
+    std::vector<SystemPort> found;
+    if (!ListSystemPorts(sources, &found)) {
+        return false;
+    }
+    *ports = NumberSerialPorts(found, known, {});
+    return true;
 }
 
 bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortEntry>& current,
@@ -245,11 +151,11 @@ bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortE
         reserved.insert(pin->number);
         known.erase(known.begin() + (pin - current.begin()));
     }
-    std::vector<SerialPortEntry> listed;
-    if (!ListPorts(sources.sysClassTty, sources.devDir, sources.publishedDir, known, reserved,
-                   &listed)) {
+    std::vector<SystemPort> found;
+    if (!ListSystemPorts(sources, &found)) {
         return false;
     }
+    std::vector<SerialPortEntry> listed = NumberSerialPorts(found, known, reserved);
     if (pin != current.end()) {
         const auto again = std::find_if(listed.begin(), listed.end(),
                                         [&](const auto& entry) { return entry.path == pin->path; });
@@ -263,67 +169,4 @@ bool RelistSerialPorts(const PortSources& sources, const std::vector<SerialPortE
     }
     *ports = std::move(listed);
     return true;
-}
-
-UsbPortDetails ReadUsbPortDetails(const std::string& sysClassTty, const std::string& devDir,
-                                  const std::string& name) {
-    UsbPortDetails details;
-    std::error_code ec;
-    fs::path dir = fs::canonical(fs::path(sysClassTty) / name / "device", ec);
-    if (ec) {
-        return details;
-    }
-    // ttyUSB: device -> interface -> USB device; ttyACM: device is the interface.
-    constexpr int kLevelsUp = 5;
-    bool usb = false;
-    for (int level = 0; level <= kLevelsUp && !dir.empty(); ++level) {
-        if (fs::exists(dir / "idVendor", ec)) {
-            details.manufacturer = ReadAttribute(dir / "manufacturer");
-            details.product = ReadAttribute(dir / "product");
-            details.serial = ReadAttribute(dir / "serial");
-            usb = true;
-            break;
-        }
-        if (dir == dir.parent_path()) {
-            break;
-        }
-        dir = dir.parent_path();
-    }
-    if (!usb) {
-        return details;
-    }
-    const fs::path node = fs::canonical(fs::path(devDir) / name, ec);
-    if (ec) {
-        return details;
-    }
-    std::vector<std::string> names;
-    for (fs::directory_iterator it(fs::path(devDir) / "serial" / "by-id", ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::error_code linkEc;
-        if (fs::canonical(it->path(), linkEc) == node && !linkEc) {
-            names.push_back(it->path().filename().string());
-        }
-    }
-    if (!names.empty()) {
-        std::sort(names.begin(), names.end());
-        details.byId = names.front();
-    }
-    return details;
-}
-
-bool CSerialPort::EnumeratePorts() {
-    m_portNames.clear();
-    m_portNumbers.clear();
-    m_portPaths.clear();
-    std::vector<SerialPortEntry> ports;
-    if (!ListSerialPorts("/sys/class/tty", "/dev", PublishedPortsFolder(), &ports)) {
-        ShowMessageBox("无法打开键值！", kAppName, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    for (const SerialPortEntry& port : ports) {
-        m_portNames.push_back(port.name);
-        m_portNumbers.push_back(port.number);
-        m_portPaths.push_back(port.path);
-    }
-    return !m_portNames.empty();
 }

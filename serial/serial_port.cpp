@@ -1,8 +1,5 @@
 #include "serial/serial_port.h"
 
-#include <poll.h>
-#include <pthread.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,8 +8,10 @@
 
 #include "platform/message_box.h"
 #include "platform/system_error_text.h"
+#include "platform/system_ports.h"
+#include "platform/thread_name.h"
 #include "platform/wait_slots.h"
-#include "serial/line_format.h"
+#include "serial/port_enumeration.h"
 
 CSerialPort::CSerialPort() = default;
 
@@ -25,17 +24,25 @@ CSerialPort::~CSerialPort() {
     m_portHandle.Close();
 }
 
-std::string CSerialPort::PortPath(unsigned portNumber) const {
-    for (std::size_t i = 0; i < m_portNumbers.size() && i < m_portPaths.size(); ++i) {
-        if (m_portNumbers[i] == portNumber) {
-            return m_portPaths[i];
-        }
+bool CSerialPort::EnumeratePorts() {
+    if (!ListSerialPorts(SystemPortSources(), &m_ports)) {
+        ShowMessageBox("无法打开键值！", kAppName, MB_OK | MB_ICONWARNING);
+        return false;
     }
-    return {};
+    return !m_ports.empty();
 }
 
-bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
-                           std::uint8_t dataBits, std::uint8_t stopBits) {
+SerialPortEntry CSerialPort::PortEntry(unsigned portNumber) const {
+    for (const SerialPortEntry& port : m_ports) {
+        if (port.number == portNumber) {
+            return port;
+        }
+    }
+    return {{}, portNumber, {}, {}};
+}
+
+bool CSerialPort::OpenPort(IMessageOwner* owner, const SerialPortEntry& port,
+                           const LineSettings& line) {
     SetWriteOpen(false);
     // The monitor of the previous opening delivers to the previous owner: keep that one
     // serviced while the monitor ends.
@@ -58,17 +65,15 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
         m_writeBuffer = std::make_unique<std::uint8_t[]>(kWriteBufferSize);
         m_writeBufferSize = kWriteBufferSize;
     }
-    m_portNumber = portNumber;
+    m_portNumber = port.number;
     m_eventMask = EV_RXCHAR | EV_CTS;
     m_deviceGone = false;
 
     std::lock_guard lock(m_lock);
     m_portHandle.Close();
 
-    const std::string path = PortPath(portNumber);
-    const LineSettings wanted = MakeLineSettings(baud, parity, dataBits, stopBits);
-    if (path.empty() || !m_portHandle.Open(path)) {
-        m_lastOpenError = path.empty() ? ENODEV : errno;
+    if (port.path.empty() || !m_portHandle.Open(port.path)) {
+        m_lastOpenError = port.path.empty() ? ENODEV : errno;
         return false;
     }
     m_lastOpenError = 0;
@@ -78,15 +83,15 @@ bool CSerialPort::OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned b
     // A refused setting leaves the device, and m_dcb, as they were.
     if (!m_portHandle.GetLineSettings(&m_dcb)) {
         ReportCommError("GetCommState()", errno);
-    } else if (m_portHandle.SetLineSettings(wanted)) {
-        m_dcb = wanted;
+    } else if (m_portHandle.SetLineSettings(line)) {
+        m_dcb = line;
     } else {
         ReportCommError("SetCommState()", errno);
     }
 
     m_portHandle.Purge();
     if (ISerialTap* tap = Tap()) {
-        tap->OnPortOpened(portNumber);
+        tap->OnPortOpened(port.number);
     }
     SetWriteOpen(true);
     return true;
@@ -115,7 +120,7 @@ bool CSerialPort::StartMonitor() {
 
 void CSerialPort::MonitorThreadProc() {
     m_monitorRunning.store(1);
-    pthread_setname_np(pthread_self(), "ravlin-monitor");
+    NameCurrentThread("ravlin-monitor");
     {
         std::lock_guard lock(m_lock);
         if (m_portHandle.IsOpen()) {
@@ -126,8 +131,9 @@ void CSerialPort::MonitorThreadProc() {
     std::vector<WindowMessage> run;
     run.reserve(kMaxDeliveryRun + 1);
     for (;;) {
-        const int ttyFd = (m_portHandle.IsOpen() && !m_deviceGone) ? m_portHandle.Fd() : -1;
-        const SlotWaitResult wait = WaitForSlots(*m_shutdownEvent, *m_writeEvent, ttyFd);
+        const SerialDevice* device =
+            (m_portHandle.IsOpen() && !m_deviceGone) ? &m_portHandle : nullptr;
+        const SlotWaitResult wait = WaitForSlots(*m_shutdownEvent, *m_writeEvent, device);
         if (wait.slot == 0) {
             break;
         }
@@ -140,8 +146,8 @@ void CSerialPort::MonitorThreadProc() {
                 DrainReceiveQueue(run);
                 GatherWhileBusy(run);
             }
-            if (wait.ttyEvents & (POLLHUP | POLLERR | POLLNVAL)) {
-                ReportDeviceGone("WaitCommEvent()", (wait.ttyEvents & POLLNVAL) ? EBADF : EIO);
+            if (wait.goneError != 0) {
+                ReportDeviceGone("WaitCommEvent()", wait.goneError);
             }
             if (m_eventMask & EV_CTS) {
                 run.push_back({WM_SERIAL_CTS_EVENT, 0, static_cast<LPARAM>(m_portNumber)});
@@ -170,12 +176,26 @@ void CSerialPort::Deliver(std::vector<WindowMessage>& run) {
 }
 
 void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
+    // The tap hears how many bytes were read, before they are handed over.
+    std::size_t unreported = 0;
+    const auto report = [&] {
+        if (unreported > 0) {
+            if (ISerialTap* tap = Tap()) {
+                tap->OnReceived(unreported);
+            }
+            unreported = 0;
+        }
+    };
+    struct ReportAtEnd {
+        decltype(report)& r;
+        ~ReportAtEnd() { r(); }
+    } reportAtEnd{report};
     for (;;) {
         if (m_shutdownEvent->IsSet()) {
             return;
         }
         std::uint8_t byte = 0;
-        TtyDevice::ReadStatus status;
+        SerialDevice::ReadStatus status;
         int err;
         {
             std::lock_guard lock(m_lock);
@@ -187,20 +207,22 @@ void CSerialPort::DrainReceiveQueue(std::vector<WindowMessage>& run) {
             err = errno;
         }
         switch (status) {
-            case TtyDevice::ReadStatus::Byte:
+            case SerialDevice::ReadStatus::Byte:
                 run.push_back({WM_SERIAL_RXBYTE, byte, static_cast<LPARAM>(m_portNumber)});
+                ++unreported;
                 if (run.size() >= kMaxDeliveryRun) {
+                    report();
                     Deliver(run);
                 }
                 break;
-            case TtyDevice::ReadStatus::Gone:
+            case SerialDevice::ReadStatus::Gone:
                 ReportDeviceGone("ReadFile()", err);
                 return;
-            case TtyDevice::ReadStatus::Failed:
+            case SerialDevice::ReadStatus::Failed:
                 // Reported once per wake-up; the next arrival tries again.
                 ReportCommError("ReadFile()", err);
                 return;
-            case TtyDevice::ReadStatus::Empty:
+            case SerialDevice::ReadStatus::Empty:
                 return;
         }
     }
@@ -212,10 +234,26 @@ void CSerialPort::GatherWhileBusy(std::vector<WindowMessage>& run) {
     // within a short gap hands the owner one run per few milliseconds instead. A line that falls
     // quiet is handed over one gap after its last byte; shutdown and a write request end the
     // gathering at once, so neither waits behind it.
+    //
+    // Once the line has shown itself busy, it is looked at less often while it trickles (a few
+    // bytes per look, as a paced stream of frames brings): each look is a wake-up and two
+    // device calls, and the bytes wait safely in the driver meanwhile. A look that finds a lot
+    // goes back to the short gap, so that a flood never waits on a full input queue.
+    constexpr int kTrickleLookMs = 8;
+    constexpr std::size_t kTrickleBytes = 1024;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kGatherMaxMs);
-    while (!run.empty() && std::chrono::steady_clock::now() < deadline) {
-        const SlotWaitResult wait = WaitForSlots(*m_shutdownEvent, *m_writeEvent, -1, kGatherGapMs);
+    int lookMs = kGatherGapMs;
+    while (!run.empty()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            return;
+        }
+        const SlotWaitResult wait =
+            WaitForSlots(*m_shutdownEvent, *m_writeEvent, nullptr,
+                         static_cast<int>(std::min<long long>(lookMs, left)));
         if (wait.slot != -1) {
             return;
         }
@@ -230,6 +268,7 @@ void CSerialPort::GatherWhileBusy(std::vector<WindowMessage>& run) {
             return;
         }
         DrainReceiveQueue(run);
+        lookMs = queued >= kTrickleBytes ? kGatherGapMs : kTrickleLookMs;
     }
 }
 
@@ -249,7 +288,7 @@ void CSerialPort::FlushWriteBuffer() {
 
     long written;
     int err = 0;
-    auto drain = TtyDevice::DrainStatus::Sent;
+    auto drain = SerialDevice::DrainStatus::Sent;
     {
         std::lock_guard lock(m_lock);
         if (!m_portHandle.IsOpen() || m_deviceGone) {
@@ -277,10 +316,10 @@ void CSerialPort::FlushWriteBuffer() {
     if (ISerialTap* tap = Tap(); tap && written > 0) {
         tap->OnWritten(bytes, static_cast<std::size_t>(written));
     }
-    if (written < 0 || drain == TtyDevice::DrainStatus::Failed) {
+    if (written < 0 || drain == SerialDevice::DrainStatus::Failed) {
         const char* operation =
             written < 0 ? "WriteFile()" : "GetOverlappedResults() in WriteFile()";
-        if (TtyDevice::IsHangUp(err)) {
+        if (SerialDevice::IsHangUp(err)) {
             ReportDeviceGone(operation, err);
         } else {
             ReportCommError(operation, err);
@@ -314,7 +353,10 @@ void CSerialPort::SendBytes(const std::uint8_t* bytes, unsigned count) {
     m_writeEvent->Set();
 }
 
-void CSerialPort::ReportCommError(const char* operation, int errorNumber) {
+void CSerialPort::ReportCommError(const char* operation, int errorNumber, bool gone) {
+    if (ISerialTap* tap = Tap()) {
+        tap->OnFailure(operation, errorNumber, gone);
+    }
     const std::string text = std::string("WARNING:  ") + operation +
                              " Failed with the following error: \n" + SystemErrorText(errorNumber) +
                              "\nPort: " + std::to_string(static_cast<int>(m_portNumber)) + "\n";
@@ -328,7 +370,7 @@ void CSerialPort::ReportDeviceGone(const char* operation, int errorNumber) {
         return;
     }
     m_deviceGone = true;
-    ReportCommError(operation, errorNumber);
+    ReportCommError(operation, errorNumber, true);
 }
 
 void CSerialPort::StopMonitor(bool pumpOwner) {

@@ -18,12 +18,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "platform/line_settings.h"
 #include "platform/manual_reset_event.h"
-#include "platform/tty_device.h"
-#include "platform/tty_line_settings.h"
+#include "platform/serial_device.h"
 #include "platform/window_message.h"
+#include "serial/serial_port_entry.h"
 #include "serial/serial_tap.h"
 
 class CSerialPort {
@@ -33,14 +35,13 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Stops a running monitor, closes an open device, then opens and configures the device
-    // listed under portNumber (see EnumeratePorts). Parity letter: E, O, M, S in either case,
-    // anything else is none; data bits 5..8; stop-bits code 0 (one), 1 (one and a half, with 5
-    // data bits only), 2 (two, not with 5 data bits). False only when the device can't be opened
-    // (busy, missing, or a number that isn't listed); settings the device refuses are reported,
-    // the device keeps its previous ones and the port still opens.
-    bool OpenPort(IMessageOwner* owner, unsigned portNumber, unsigned baud, char parity,
-                  std::uint8_t dataBits, std::uint8_t stopBits);
+    // Stops a running monitor, closes an open device, then opens the device of `port` and gives
+    // it `line` (data bits 5..8; 1.5 stop bits with 5 data bits only, 2 stop bits not with 5).
+    // The port's number goes with every message and report. False only when the device can't be
+    // opened (busy, missing, or an entry without a path: a number that isn't listed, see
+    // PortEntry); settings the device refuses are reported, the device keeps its previous ones
+    // and the port still opens.
+    bool OpenPort(IMessageOwner* owner, const SerialPortEntry& port, const LineSettings& line);
     // Starts the monitor thread. False when no port was ever opened, a monitor already runs,
     // or the thread can't be created.
     bool StartMonitor();
@@ -52,17 +53,20 @@ public:
     // Ends the monitor (handling the owner's pending messages meanwhile, so a monitor blocked on
     // the owner can finish), closes the device and resets the events.
     void ClosePort();
-    // Rebuilds m_portNames, m_portNumbers and m_portPaths. True when at least one port was found.
+    // Lists the system's ports (serial/port_enumeration.h) as the engine's ports. True when at
+    // least one was found; when the system's list can't be read, says so in a box and lists none.
     bool EnumeratePorts();
-
-    std::vector<std::string> m_portNames;
-    std::vector<std::uint32_t> m_portNumbers;
-    std::vector<std::string> m_portPaths;  // the device path of each listed port
-
+    // Replaces the listed ports (the window follows the ports that come and go).
+    void SetPorts(std::vector<SerialPortEntry> ports) { m_ports = std::move(ports); }
+    // The listed ports, in ascending number order.
+    const std::vector<SerialPortEntry>& Ports() const { return m_ports; }
+    // The entry listed under portNumber; for a number that isn't listed, an entry with that
+    // number and no path, which OpenPort refuses.
+    SerialPortEntry PortEntry(unsigned portNumber) const;
     // The device path listed under portNumber; empty when the number isn't listed.
-    std::string PortPath(unsigned portNumber) const;
-    // Why the last OpenPort could not open the device: its errno (ENODEV for a number that
-    // isn't listed); 0 after an opening that succeeded.
+    std::string PortPath(unsigned portNumber) const { return PortEntry(portNumber).path; }
+    // Why the last OpenPort could not open the device: its errno (ENODEV for an entry without a
+    // path); 0 after an opening that succeeded.
     int LastOpenError() const { return m_lastOpenError; }
 
     // Reports the traffic to `tap` from now on (nullptr: to nobody); see serial/serial_tap.h.
@@ -88,7 +92,7 @@ private:
     void FlushWriteBuffer();
     void SetWriteOpen(bool open);
     void Deliver(std::vector<WindowMessage>& run);
-    void ReportCommError(const char* operation, int errorNumber);
+    void ReportCommError(const char* operation, int errorNumber, bool gone = false);
     // Reports the first hang-up of the device and marks it gone; later ones are not reported.
     void ReportDeviceGone(const char* operation, int errorNumber);
     // Signals the shutdown event and waits until the monitor thread has ended and is joined,
@@ -102,7 +106,7 @@ private:
     std::mutex m_lock;  // serialises calls on the device
     std::atomic<std::uint32_t> m_monitorRunning{0};
     std::unique_ptr<ManualResetEvent> m_shutdownEvent;
-    TtyDevice m_portHandle;
+    SerialDevice m_portHandle;
     std::unique_ptr<ManualResetEvent> m_writeEvent;
     LineSettings m_dcb;
     IMessageOwner* m_ownerWindow = nullptr;
@@ -125,4 +129,5 @@ private:
     std::condition_variable m_monitorEnd;
     bool m_monitorEnded = false;
     std::atomic<ISerialTap*> m_tap{nullptr};
+    std::vector<SerialPortEntry> m_ports;  // the listed ports; the owner's thread alone uses them
 };

@@ -13,12 +13,12 @@ BusSession::BusSession(ISessionView& view) : m_view(view) {
 
 BusSession::~BusSession() = default;
 
-BusSession::OpenResult BusSession::Open(IMessageOwner* owner, unsigned portNumber,
-                                        const PortLineSettings& line) {
+BusSession::OpenResult BusSession::Open(IMessageOwner* owner, const SerialPortEntry& port,
+                                        const LineSettings& line) {
     if (IsOpen()) {
         return MonitorStarted() ? OpenResult::Open : OpenResult::OpenWithoutMonitor;
     }
-    if (!m_port.OpenPort(owner, portNumber, line.baud, line.parity, line.dataBits, line.stopBits)) {
+    if (!m_port.OpenPort(owner, port, line)) {
         return OpenResult::Failed;
     }
     m_portOpen = m_port.StartMonitor() ? 1 : 0;
@@ -63,7 +63,11 @@ void BusSession::SelectionChanged(std::optional<bool> selectedAddressed) {
 void BusSession::DispatchFrame(const std::uint8_t* frame) {
     m_dispatcher.DispatchFrame(frame);
     if (frame[kPosCommand] == kCmdAddressRequest) {
-        m_view.OnAddressHandedOut(frame, m_dispatcher.LastAddressHandedOut());
+        if (m_dispatcher.LastRequestAnswered()) {
+            m_view.OnAddressHandedOut(frame, m_dispatcher.LastAddressHandedOut());
+        } else {
+            m_view.OnAddressRequestUnanswered(frame);
+        }
     }
     m_view.OnFrame(frame);
 }
@@ -109,6 +113,14 @@ bool BusSession::SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
             return false;
     }
     return false;
+}
+
+void BusSession::SendAddressWriteNaming(std::uint8_t device, std::uint8_t newAddress,
+                                        const std::array<std::uint8_t, 4>& identity) {
+    // The MIRELL write's layout: bytes 2..5 device, 0, 0x22, new address; 6..9 the identity.
+    BuildAndSend([&](TxFrame::Bytes& bytes) {
+        return BuildMirellAddressWrite(bytes, device, newAddress, identity);
+    });
 }
 
 void BusSession::SendReadConfig(std::uint8_t device) {

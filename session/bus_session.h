@@ -21,6 +21,7 @@
 #include "bus/rx_parser.h"
 #include "bus/tarvo_config.h"
 #include "bus/tx_frame.h"
+#include "platform/line_settings.h"
 #include "serial/serial_port.h"
 #include "session/control_states.h"
 
@@ -30,14 +31,6 @@ extern int g_portClosed;
 // Pause between an address write and the search that follows it, so that the engine has taken
 // the first frame before the second replaces it.
 inline constexpr int kAddressWritePauseMs = 300;
-
-// The window's line settings at start: 9600 bit/s, 8 data bits, no parity, one stop bit.
-struct PortLineSettings {
-    unsigned baud = 9600;
-    std::uint8_t dataBits = 8;
-    std::uint8_t stopBits = 0;  // the engine's code: 0 one, 1 one and a half, 2 two
-    char parity = 'N';          // N, O, E, M or S
-};
 
 // What the bus brings, as the main window shows it. Called on the owner thread, from
 // HandleReceivedByte and from the session's own commands.
@@ -56,6 +49,8 @@ public:
     // A device's address request (frame 0x21) was answered with `address`.
     virtual void OnAddressHandedOut(const std::uint8_t* /*request: 10 bytes*/,
                                     std::uint8_t /*address*/) {}
+    // A device's address request was left unanswered (the address chooser gave none).
+    virtual void OnAddressRequestUnanswered(const std::uint8_t* /*request: 10 bytes*/) {}
 };
 
 class BusSession : private IBusView, private IRxSink {
@@ -72,10 +67,9 @@ public:
         Open,                // open, the monitor runs
         OpenWithoutMonitor,  // open, but the monitor thread could not be started
     };
-    // Opens the port listed under portNumber and starts its monitor, which delivers to `owner`.
-    // A port that opens counts as open even when its monitor can't start: the user then closes
-    // it as any open port.
-    OpenResult Open(IMessageOwner* owner, unsigned portNumber, const PortLineSettings& line);
+    // Opens `port` and starts its monitor, which delivers to `owner`. A port that opens counts
+    // as open even when its monitor can't start: the user then closes it as any open port.
+    OpenResult Open(IMessageOwner* owner, const SerialPortEntry& port, const LineSettings& line);
     // Closes the open port.
     void Close();
     // At shutdown: closes the port if its monitor was started.
@@ -123,8 +117,7 @@ public:
     // the counter that answers the devices' address requests.
     void StartAutoAssign(std::uint8_t first);
     std::uint8_t NextAddress() const { return m_dispatcher.NextAddress(); }
-    // Answers the devices' address requests with what `chooser` picks for each instead of the
-    // counter (a commissioning project's plan); empty: the counter again. The window sets none.
+    // Decides the answers to address requests from now on (nullptr: the counter again).
     void SetAddressChooser(BusDispatcher::AddressChooser chooser) {
         m_dispatcher.SetAddressChooser(std::move(chooser));
     }
@@ -134,6 +127,11 @@ public:
     // The caller then waits kAddressWritePauseMs, handling received bytes, and searches again.
     bool SendAddressWrite(std::uint8_t device, std::uint8_t newAddress,
                           const std::array<std::uint8_t, 4>* mirellState);
+    // An address write to `device` that names the one device to move by its four identity bytes
+    // (the state bytes of its search answer) in bytes 6..9, for any model: when several devices
+    // share an address, only that one moves.
+    void SendAddressWriteNaming(std::uint8_t device, std::uint8_t newAddress,
+                                const std::array<std::uint8_t, 4>& identity);
     // The configuration read request (0x23) to `device`.
     void SendReadConfig(std::uint8_t device);
 

@@ -138,28 +138,56 @@ KeyConfigWriteResult WriteKeyConfig(const KeyConfigFields& fields, IKeyConfigSou
     return sequence.Result();
 }
 
+void KeyConfigConfirmations::Sent(KeyConfigStep step, const std::uint8_t* frame) {
+    m_sent[Index(step)] = true;
+    std::copy_n(frame + 6, 3, m_expected[Index(step)].begin());
+}
+
 void KeyConfigConfirmations::OnFrame(const std::uint8_t* frame) {
     if (frame[kPosSource] != m_device) {
         return;
     }
+    std::optional<KeyConfigStep> step;
+    std::size_t compared = 3;  // bytes 6..8
     switch (frame[kPosCommand]) {
         case kCmdKeyMode:
-            m_confirmed[Index(KeyConfigStep::KeyMode)] = true;
+            step = KeyConfigStep::KeyMode;
             break;
         case kCmdFunctionCodes:
-            // The sets are confirmed in the order they were sent.
-            m_confirmed[Index(Confirmed(KeyConfigStep::PressCodes) ? KeyConfigStep::ReleaseCodes
-                                                                   : KeyConfigStep::PressCodes)] =
-                true;
+            compared = 2;  // count and set
+            if (frame[7] <= 1) {
+                step = frame[7] == 1 ? KeyConfigStep::PressCodes : KeyConfigStep::ReleaseCodes;
+            } else {
+                step = m_count[Index(KeyConfigStep::PressCodes)] == 0 ? KeyConfigStep::PressCodes
+                                                                      : KeyConfigStep::ReleaseCodes;
+            }
             break;
         case kCmdSerialFormat:
-            m_confirmed[Index(KeyConfigStep::SerialFormat)] = true;
+            step = KeyConfigStep::SerialFormat;
             break;
         default:
-            break;
+            return;
+    }
+    const std::size_t i = Index(*step);
+    if (m_count[i]++ == 0) {
+        std::copy_n(frame + 6, 3, m_said[i].begin());
+        m_same[i] =
+            !m_sent[i] || std::equal(frame + 6, frame + 6 + compared, m_expected[i].begin());
     }
 }
 
+KeyConfigConfirmations::State KeyConfigConfirmations::StateOf(KeyConfigStep step) const {
+    const std::size_t i = Index(step);
+    if (m_count[i] == 0) {
+        return State::Missing;
+    }
+    if (m_count[i] > 1) {
+        return State::Twice;
+    }
+    return m_same[i] ? State::Confirmed : State::OtherValues;
+}
+
 bool KeyConfigConfirmations::All() const {
-    return std::all_of(m_confirmed.begin(), m_confirmed.end(), [](bool b) { return b; });
+    return std::all_of(kKeyConfigSteps.begin(), kKeyConfigSteps.end(),
+                       [this](KeyConfigStep step) { return Confirmed(step); });
 }

@@ -153,17 +153,39 @@ KeyConfigWriteResult WriteKeyConfig(const KeyConfigFields& fields, IKeyConfigSou
                                     IKeyConfigLink& link);
 
 // The panel confirms each frame of the sequence with a frame of the same command from its
-// address: 0x26, then 0x27 for the first set and 0x27 for the second, as they come back, and
-// 0x25. Fed with every received ten-byte frame after the write began.
+// address: 0x26, 0x27 for each code set (byte 7 says which set, as in the frame it confirms;
+// without that, in the order they come back) and 0x25, repeating what it took in bytes 6..8
+// (the code sets: count and set in bytes 6 and 7). Fed with every received ten-byte frame after
+// the write began; told the frames as they were sent, so a confirmation of other values, or a
+// second one (two panels share the address), is told apart from a good one.
 class KeyConfigConfirmations {
 public:
+    enum class State {
+        Missing,      // no confirmation
+        Confirmed,    // once, with what was sent
+        OtherValues,  // with values other than those sent
+        Twice,        // more than once: more than one device answers at the address
+    };
+
     explicit KeyConfigConfirmations(std::uint8_t device) : m_device(device) {}
+    // The frame of `step` as it was sent (at least ten bytes).
+    void Sent(KeyConfigStep step, const std::uint8_t* frame);
     void OnFrame(const std::uint8_t* frame /*10 bytes*/);
-    bool Confirmed(KeyConfigStep step) const { return m_confirmed[Index(step)]; }
+    State StateOf(KeyConfigStep step) const;
+    bool Confirmed(KeyConfigStep step) const { return StateOf(step) == State::Confirmed; }
     bool All() const;
+    // What the device said in bytes 6..8 of its (first) confirmation of `step`.
+    std::array<std::uint8_t, 3> Said(KeyConfigStep step) const { return m_said[Index(step)]; }
+    std::array<std::uint8_t, 3> Expected(KeyConfigStep step) const {
+        return m_expected[Index(step)];
+    }
 
 private:
     static std::size_t Index(KeyConfigStep step) { return static_cast<std::size_t>(step); }
     std::uint8_t m_device;
-    std::array<bool, 4> m_confirmed{};
+    std::array<int, 4> m_count{};
+    std::array<bool, 4> m_same{};
+    std::array<bool, 4> m_sent{};
+    std::array<std::array<std::uint8_t, 3>, 4> m_expected{};
+    std::array<std::array<std::uint8_t, 3>, 4> m_said{};
 };

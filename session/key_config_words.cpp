@@ -7,6 +7,7 @@
 #include "bus/frame.h"
 #include "bus/function_codes.h"
 #include "bus/line_settings.h"
+#include "session/shown_text.h"
 
 namespace {
 
@@ -16,19 +17,6 @@ std::string Lower(std::string_view text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return s;
-}
-
-std::string Quoted(std::string_view text) {
-    return "'" + std::string(text) + "'";
-}
-
-// The window's message for a refusal, without its closing '!'.
-std::string WindowWords(KeyConfigRefusal refusal) {
-    std::string text = RefusalText(refusal);
-    if (!text.empty() && text.back() == '!') {
-        text.pop_back();
-    }
-    return text;
 }
 
 // Hexadecimal code text the page's conversion reads as it is written: bytes of two hex digits,
@@ -83,8 +71,8 @@ const char* KeyModeWord(bool shortLong) {
 Refusal CheckLongPressMs(std::uint64_t ms) {
     if (ms < kMinLongPressMs || ms > kMaxLongPressMs) {
         return std::to_string(ms) + " is outside " + std::to_string(kMinLongPressMs) + ".." +
-               std::to_string(kMaxLongPressMs) + " ms (" +
-               WindowWords(KeyConfigRefusal::LongPressOutOfRange) + ")";
+               std::to_string(kMaxLongPressMs) + " ms\n" +
+               RefusalText(KeyConfigRefusal::LongPressOutOfRange);
     }
     return std::nullopt;
 }
@@ -95,7 +83,7 @@ Refusal TakeLongPressMs(std::string_view text, std::uint32_t* ms) {
     }
     const auto value = static_cast<std::uint32_t>(std::stoul(std::string(text)));
     if (Refusal why = CheckLongPressMs(value)) {
-        return std::string(text) + why->substr(why->find(' '));
+        return Shown(text) + why->substr(why->find(' '));
     }
     *ms = value;
     return std::nullopt;
@@ -125,8 +113,8 @@ Refusal TakeCodes(const std::string& utf8, bool hex, std::u16string* text,
     std::array<std::uint8_t, kFrameBufferSize> bytes{};
     const int n = CodeTextToBytes(*text16, hex, bytes);
     if (n == kCodeTextUnencodable) {
-        return "a character has no single-byte form (" +
-               WindowWords(KeyConfigRefusal::UnencodableCodes) + ")";
+        return std::string("a character has no single-byte form\n") +
+               RefusalText(KeyConfigRefusal::UnencodableCodes);
     }
     // The conversion keeps the first 64 codes; a longer set would lose codes unseen.
     std::array<std::uint8_t, kFrameBufferSize> all{};

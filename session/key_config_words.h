@@ -3,7 +3,7 @@
 // and the panels of a commissioning project use the same field names and the same words, and
 // every value is checked as the window's TARVO page would check it before "写入". Each Take...
 // stores the value and returns nothing, or returns why the value is refused (a short English
-// sentence, with the window's own words where the window has some).
+// sentence; where the window has words of its own for it, they follow on a second line).
 //
 //   key_mode / mode   short-long | press-release
 //   long_press_ms     600..10000

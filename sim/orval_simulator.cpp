@@ -14,7 +14,9 @@
 #include <stdexcept>
 
 #include "platform/pseudo_terminal.h"
+#include "platform/line_settings_linux.h"
 #include "sim/frame_trace.h"
+#include "sim/line_rate.h"
 #include "sim/pc_frame_reader.h"
 
 namespace {
@@ -68,6 +70,20 @@ OrvalSimulator::~OrvalSimulator() {
 void OrvalSimulator::SetTraceSink(TraceSink sink) {
     std::lock_guard lock(m_mutex);
     m_trace = std::move(sink);
+}
+
+void OrvalSimulator::SetDeviceBaud(unsigned baud) {
+    std::lock_guard lock(m_mutex);
+    m_deviceBaud = baud;
+}
+
+std::pair<unsigned, int> OrvalSimulator::PcLine() const {
+    // The client's settings live on the terminal, so our own slave descriptor reads them.
+    LineSettings line;
+    if (!GetTtyLineSettings(m_slaveFd, &line)) {
+        return {m_deviceBaud, 1};
+    }
+    return {line.baud, line.stopBits == StopBits::Two ? 2 : 1};
 }
 
 void OrvalSimulator::Start(const std::string& name) {
@@ -225,7 +241,31 @@ void OrvalSimulator::Run() {
     }
     std::vector<std::string> lines;
     Trace(lines, "start", "simulated bus on " + m_slavePath + ", published as " + m_portPath);
+    unsigned deviceBaud = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        deviceBaud = m_deviceBaud;
+    }
+    if (deviceBaud != 0) {
+        Trace(lines, "start", "devices at " + std::to_string(deviceBaud) + " baud");
+    }
     EmitTrace(lines);
+    // The PC's rate as last seen, to say once when the two rates part or meet again.
+    unsigned pcBaudSeen = deviceBaud;
+    const auto pcLine = [&] {
+        const std::pair<unsigned, int> line = PcLine();
+        if (deviceBaud != 0 && line.first != pcBaudSeen) {
+            pcBaudSeen = line.first;
+            Trace(lines, "note",
+                  line.first == deviceBaud
+                      ? "the PC's line rate is the devices' again (" + std::to_string(line.first) +
+                            " baud)"
+                      : "the PC's line is at " + std::to_string(line.first) +
+                            " baud, the devices' at " + std::to_string(deviceBaud) +
+                            ": each side hears the other at its own rate");
+        }
+        return line;
+    };
 
     for (;;) {
         lines.clear();
@@ -306,7 +346,16 @@ void OrvalSimulator::Run() {
                 std::uint8_t buffer[4096];
                 const ssize_t n = ::read(master, buffer, sizeof buffer);
                 if (n > 0) {
-                    handle(reader.Feed(buffer, static_cast<std::size_t>(n), Clock::now()));
+                    const auto size = static_cast<std::size_t>(n);
+                    if (deviceBaud == 0) {
+                        handle(reader.Feed(buffer, size, Clock::now()));
+                        continue;
+                    }
+                    // The devices hear the PC's bytes at their own rate.
+                    const auto [pcBaud, pcStopBits] = pcLine();
+                    const std::vector<std::uint8_t> heard =
+                        HeardAtRate(buffer, size, pcBaud, deviceBaud, pcStopBits);
+                    handle(reader.Feed(heard.data(), heard.size(), Clock::now()));
                     continue;
                 }
                 if (n < 0 && errno == EINTR) {
@@ -351,6 +400,17 @@ void OrvalSimulator::Run() {
             }
             Trace(lines, "bus->PC",
                   HexBytes(reply.bytes) + "  | " + DescribeDeviceFrame(reply.bytes));
+            if (deviceBaud != 0) {
+                // The PC hears the reply at its own rate.
+                const unsigned pcBaud = pcLine().first;
+                if (pcBaud != deviceBaud) {
+                    reply.bytes =
+                        HeardAtRate(reply.bytes.data(), reply.bytes.size(), deviceBaud, pcBaud);
+                    Trace(lines, "bus->PC",
+                          HexBytes(reply.bytes) + "  | as the PC hears it at " +
+                              std::to_string(pcBaud) + " baud");
+                }
+            }
             backlog.insert(backlog.end(), reply.bytes.begin(), reply.bytes.end());
         }
         while (!backlog.empty()) {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sim/sim_bus.h"
@@ -40,6 +41,11 @@ public:
 
     // Where the trace goes; standard output unless set. Set before Start(); nullptr silences it.
     void SetTraceSink(TraceSink sink);
+    // The line rate the devices listen and answer at; 0 (the default) follows the PC's rate.
+    // When it differs from the rate the PC set on its end, the devices hear the PC's frames
+    // and the PC hears their answers as a UART at the other rate would (sim/line_rate.h).
+    // Set before Start().
+    void SetDeviceBaud(unsigned baud);
 
     // Opens the pseudo-terminal, publishes it as `name` and starts playing. Throws
     // std::runtime_error when the terminal cannot be opened or published, or when running.
@@ -67,8 +73,12 @@ private:
     void Trace(std::vector<std::string>& lines, const char* direction, const std::string& text);
     void EmitTrace(const std::vector<std::string>& lines);
 
+    // The rate and stop bits (1 or 2) the PC set on its end of the line.
+    std::pair<unsigned, int> PcLine() const;
+
     SimTiming m_timing;
     TraceSink m_trace;
+    unsigned m_deviceBaud = 0;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;

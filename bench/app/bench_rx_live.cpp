@@ -7,6 +7,9 @@
 //   bench_rx_live paced [SECONDS]   19,400 bytes/s in 10-byte writes (default 10 s)
 //   bench_rx_live soak [MINUTES]    paced, for minutes (default 1); RSS at start and end
 //
+// The bus monitor's recorder records as it does from the moment a port opens;
+// RAVLIN_BENCH_RECORDER=0 turns it off.
+//
 // Prints the CPU time of this process per received byte (from /proc, with the idle rate
 // measured beforehand subtracted), bytes read per second, bytes lost, and whether the log shows
 // the stream's tail. Figures only: the exit status is non-zero only when bytes went missing or
@@ -171,6 +174,11 @@ int main(int argc, char** argv) {
 
     BenchDlg dlg;
     dlg.Create();
+    // RAVLIN_BENCH_RECORDER=0: the bus monitor's recorder off, to see what it costs.
+    if (qEnvironmentVariableIsSet("RAVLIN_BENCH_RECORDER") &&
+        qEnvironmentVariableIntValue("RAVLIN_BENCH_RECORDER") == 0) {
+        dlg.Recorder().SetRecording(false);
+    }
     dlg.show();
     auto* portCombo = qobject_cast<QComboBox*>(FindControl(&dlg, IDC_PORT));
     const int index = portCombo ? portCombo->findText(QStringLiteral("bench")) : -1;
@@ -253,7 +261,7 @@ int main(int argc, char** argv) {
     std::printf("bytes_lost: %zu\n", bytes - got);
     std::printf("seconds: %.2f\n", seconds);
     std::printf("idle_cpu_percent: %.2f\n", idleRate * 100);
-    std::printf("cpu_us_per_byte: %.2f\n", got ? cpu * 1e6 / static_cast<double>(got) : 0.0);
+    std::printf("cpu_us_per_byte: %.3f\n", got ? cpu * 1e6 / static_cast<double>(got) : 0.0);
     std::printf("bytes_read_per_s: %.0f\n", seconds > 0 ? static_cast<double>(got) / seconds : 0.0);
     std::printf("log_shows_tail: %s\n", logOk ? "yes" : "NO");
     if (mode == "soak") {

@@ -81,13 +81,16 @@ int main() {
     CSerialPort port;
     port.EnumeratePorts();
     unsigned number = 0;
-    for (std::size_t i = 0; i < port.m_portNames.size(); ++i) {
-        if (port.m_portNames[i] == "bench-rx") {
-            number = port.m_portNumbers[i];
+    for (const SerialPortEntry& entry : port.Ports()) {
+        if (entry.name == "bench-rx") {
+            number = entry.number;
         }
     }
     bool opened = false;
-    owner.Invoke([&] { opened = number != 0 && port.OpenPort(&owner, number, 194000, 'N', 8, 0); });
+    owner.Invoke([&] {
+        opened = number != 0 &&
+                 port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(194000, 'N', 8, 0));
+    });
     if (!opened || !port.StartMonitor()) {
         std::fprintf(stderr, "cannot open the pseudo-terminal port\n");
         return 1;

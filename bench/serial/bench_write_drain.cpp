@@ -17,7 +17,7 @@
 
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "serial/serial_port.h"
 #include "tests/serial/serial_test_support.h"
 
@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 int main() {
     std::atomic<std::size_t> unsent{0};
-    SetOutputQueueProbe([&](int) { return unsent.load(); });
+    SetOutputQueueProbe([&] { return unsent.load(); });
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
     PseudoTerminal pty;
@@ -45,7 +45,8 @@ int main() {
     std::vector<double> closeMs;
     for (int round = 0; round < 50; ++round) {
         unsent = frame.size();
-        if (!port.OpenPort(&owner, number, 1200, 'N', 8, 0) || !port.StartMonitor()) {
+        if (!port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)) ||
+            !port.StartMonitor()) {
             std::fprintf(stderr, "open failed\n");
             return 1;
         }
@@ -64,7 +65,8 @@ int main() {
     // Back to back: each frame is sent once the previous one is on the line; the reader takes
     // what arrives and the next request follows as soon as the last frame has arrived.
     SetOutputQueueProbe({});
-    if (!port.OpenPort(&owner, number, 1200, 'N', 8, 0) || !port.StartMonitor()) {
+    if (!port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)) ||
+        !port.StartMonitor()) {
         return 1;
     }
     const std::vector<std::uint8_t> small = {0xFA, 0x08, 0x00, 0x00, 0x45, 0x04, 0x01, 0x55, 0, 0};

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,15 @@ protected:
     void SetUp() override {
         g_longReplyRemaining = kLongReplyBlockBytes;
         parser.SetObserver(&tracker);
+        // Time stands still unless a test moves it.
+        tracker.SetClock([this] { return now; });
     }
+    // Lets the line stay quiet long enough to end an open run.
+    void Quiet() { now += RxFrameTracker::kRunQuiet; }
+    // Each Feed is one arrival, as a run handed over by the engine.
     void Feed(const std::vector<std::uint8_t>& bytes) {
         parser.Feed(bytes.data(), bytes.size(), sink);
+        tracker.TimeMoved();
     }
     void Feed(const std::string& hex) { Feed(Hex(hex)); }
 
@@ -44,6 +51,7 @@ protected:
     RxParser parser;
     NullSink sink;
     RxFrameTracker tracker;
+    RxFrameTracker::Clock::time_point now{std::chrono::seconds(1000)};
 };
 
 using Texts = std::vector<std::string>;
@@ -61,14 +69,26 @@ TEST_F(RxFrameTrackerTest, FramesAndTheDroppedBytesBetweenThem) {
     EXPECT_TRUE(Take().empty());
 }
 
-TEST_F(RxFrameTrackerTest, RunStaysOpenWhileItGrowsAndReasonsAreCountedBeyondFour) {
-    Feed("55 56");
-    EXPECT_TRUE(Take().empty()) << "the run grew since the last look";
+TEST_F(RxFrameTrackerTest, RunEndsWhenTheLineFallsQuietAndReasonsAreCountedBeyondFour) {
+    Feed("55");
+    now += RxFrameTracker::kRunQuiet - std::chrono::milliseconds(1);
+    Feed("56");
+    EXPECT_TRUE(Take().empty()) << "the line has not been quiet for long enough";
+    now += RxFrameTracker::kRunQuiet - std::chrono::milliseconds(1);
+    EXPECT_TRUE(Take().empty()) << "looking often does not end the run";
+    now += std::chrono::milliseconds(1);
     EXPECT_EQ(Take(), (Texts{"D 55 56 | 不是帧头 0xFA"}));
+
+    // Bytes dropped after a quiet spell start a run of their own, even when nobody looked.
+    Feed("57");
+    Quiet();
+    Feed("58");
+    Quiet();
+    EXPECT_EQ(Take(), (Texts{"D 57 | 不是帧头 0xFA", "D 58 | 不是帧头 0xFA"}));
 
     Feed("FA 00 FA 01 FA 02 FA 03 FA 04 FA 09 00 00");
     Feed("FA 00");  // a reason already listed
-    Take();
+    Quiet();
     EXPECT_EQ(Take(), (Texts{"D FA 00 FA 01 FA 02 FA 03 FA 04 FA 09 00 00 FA 00 | "
                              "类型 0x00 不在 6..9；类型 0x01 不在 6..9；类型 0x02 不在 6..9；"
                              "类型 0x03 不在 6..9；另有 2 种"}));
@@ -92,10 +112,25 @@ TEST_F(RxFrameTrackerTest, LongRunIsCutAt256Bytes) {
     const auto ended = tracker.Take();  // the new run is still open
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0].bytes.size(), 254u);
+    Quiet();
     const auto cut = tracker.Take();
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(ToHex(cut[0].bytes), "FA 09 00 05 FF");
     EXPECT_EQ(cut[0].reason, "命令 0xFF 不被接受");
+}
+
+TEST_F(RxFrameTrackerTest, ABrokenFrameNamesItsSenderOnceTheSourceWasRead) {
+    // Broken at the type, the destination and the source: no sender; at the command: TARVO 5
+    // and MIRELL 7.
+    Feed("FA 0A FA 09 05 FA 09 00 00 FA 09 00 05 FF 55 FA 08 00 07 FF");
+    Quiet();
+    const auto records = tracker.Take();
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_EQ(records[0].brokenFrom.size(), 2u);
+    EXPECT_EQ(records[0].brokenFrom[0].type, kTypeTarvo);
+    EXPECT_EQ(records[0].brokenFrom[0].source, 5);
+    EXPECT_EQ(records[0].brokenFrom[1].type, kTypeMirell);
+    EXPECT_EQ(records[0].brokenFrom[1].source, 7);
 }
 
 TEST_F(RxFrameTrackerTest, LongReplyIsOneFrameWithFrameLikeBytesInside) {
@@ -119,7 +154,7 @@ TEST_F(RxFrameTrackerTest, ClearForgetsTheOpenRunAndUntakenRecords) {
     tracker.Clear();
     EXPECT_TRUE(Take().empty());
     Feed("56");
-    Take();
+    Quiet();
     EXPECT_EQ(Take(), (Texts{"D 56 | 不是帧头 0xFA"}));
 }
 

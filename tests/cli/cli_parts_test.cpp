@@ -26,8 +26,8 @@ TEST(CommandLine, OptionsInEitherSpellingAndTheLineSettings) {
     EXPECT_EQ(p.options.port, "orval-sim");
     EXPECT_EQ(p.options.model, DeviceModel::Mirell);
     EXPECT_DOUBLE_EQ(p.options.Wait(), 0.5);
-    EXPECT_EQ(p.options.line.baudRate, 19200u);
-    EXPECT_EQ(p.options.line.byteSize, 7);
+    EXPECT_EQ(p.options.line.baud, 19200u);
+    EXPECT_EQ(p.options.line.dataBits, 7);
     EXPECT_EQ(p.options.line.stopBits, StopBits::OnePointFive);
     EXPECT_EQ(p.options.line.parity, Parity::Mark);
     EXPECT_TRUE(p.options.json);
@@ -35,8 +35,8 @@ TEST(CommandLine, OptionsInEitherSpellingAndTheLineSettings) {
     // The window's line at start when nothing is said.
     const CliParse d = Parse({"read-config", "--port", "7", "--address", "255"});
     ASSERT_EQ(d.outcome, CliParse::Outcome::Run) << d.text;
-    EXPECT_EQ(d.options.line.baudRate, 9600u);
-    EXPECT_EQ(d.options.line.byteSize, 8);
+    EXPECT_EQ(d.options.line.baud, 9600u);
+    EXPECT_EQ(d.options.line.dataBits, 8);
     EXPECT_EQ(d.options.line.stopBits, StopBits::One);
     EXPECT_EQ(d.options.line.parity, Parity::None);
     EXPECT_DOUBLE_EQ(d.options.Wait(), 2.0);

@@ -4,6 +4,7 @@
 // a stranger, two panels on one address, a replaced panel) and mended, and a bad file refused.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -85,9 +86,10 @@ protected:
             m_trace.push_back(line);
         });
         m_sim->Start(kPortName);
+        // Short enough to be shown whole in a message.
+        static int n = 0;
         m_file = fs::temp_directory_path() /
-                 ("orvalctl-project-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".toml");
+                 ("op-" + std::to_string(getpid()) + "-" + std::to_string(++n) + ".toml");
     }
     void TearDown() override {
         m_sim.reset();
@@ -287,8 +289,8 @@ TEST_F(ProjectCliTest, ABadFileIsRefusedWithItsLineAndNothingIsSent) {
         const ToolResult r = Project(command);
         EXPECT_EQ(r.status, 2) << command;
         EXPECT_EQ(r.err, "orvalctl: " + m_file.string() +
-                             ":17: device.key.long_press_ms: 300 is outside 600..10000 ms "
-                             "(长按时间有效值为600ms-10000ms之间)\n");
+                             ":17: device.key.long_press_ms: 300 is outside 600..10000 ms\n"
+                             "orvalctl: 长按时间有效值为600ms-10000ms之间!\n");
         EXPECT_EQ(r.out, "");
     }
     Write(
@@ -350,6 +352,25 @@ TEST_F(ProjectCliTest, IdentifyFlashesThePanelsLedAndSwitchesItOff) {
     EXPECT_EQ(led, (std::vector<std::string>{"FA 09 02 00 03 00 02 00 00 00",
                                              "FA 09 02 00 03 00 00 00 00 00"}));
     EXPECT_EQ(Device(kRoom).led1, LedState::Off);
+}
+
+TEST_F(ProjectCliTest, CtrlCEndsIdentifyWithTheLedSwitchedOff) {
+    Begin();
+    const RunningTool tool =
+        StartOrvalctl({"identify", "--port", kPortName, "--address", "2", "--seconds", "60"});
+    ASSERT_GT(tool.pid, 0);
+    for (int i = 0; i < 1000 && Device(kRoom).led1 != LedState::Flash; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(Device(kRoom).led1, LedState::Flash);
+    ::kill(tool.pid, SIGINT);
+    const ToolResult r = WaitForOrvalctl(tool);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_TRUE(Has(r.out, "(stopped), now off")) << r.out;
+    EXPECT_TRUE(Has(r.err, "interrupted (SIGINT)")) << r.err;
+    EXPECT_TRUE(m_sim->WaitUntil(
+        [](const std::vector<SimDeviceState>& d) { return d[1].led1 == LedState::Off; },
+        std::chrono::seconds(2)));
 }
 
 TEST_F(ProjectCliTest, APortThatFailsDuringARunIsExitFour) {

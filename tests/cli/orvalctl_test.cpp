@@ -9,10 +9,11 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include "bus/commands.h"
 #include "bus/device_models.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "sim/frame_trace.h"
 #include "sim/orval_simulator.h"
 #include "tool_runner.h"
@@ -45,8 +46,9 @@ bool Has(const std::string& text, const std::string& part) {
 
 class OrvalctlTest : public ::testing::Test {
 protected:
-    void Begin(std::vector<SimDeviceSpec> devices = MixedBus()) {
+    void Begin(std::vector<SimDeviceSpec> devices = MixedBus(), unsigned deviceBaud = 0) {
         m_sim = std::make_unique<OrvalSimulator>(std::move(devices));
+        m_sim->SetDeviceBaud(deviceBaud);
         m_sim->SetTraceSink([this](const std::string& line) {
             std::lock_guard lock(m_mutex);
             m_trace.push_back(line);
@@ -118,10 +120,13 @@ TEST_F(OrvalctlTest, PortsListsThePublishedSimulatorAsTheWindowDoes) {
 
 TEST_F(OrvalctlTest, SearchListsTheDevicesOfOneModelWithTheirStateBytes) {
     Begin();
+    // Both panels still have the factory address: both are listed, and the shared address is
+    // said (exit 1), since every later command to address 1 would reach both.
     const Result tarvo = Tool({"search", "--type", "tarvo", "--wait", "0.5"});
-    EXPECT_EQ(tarvo.status, 0) << tarvo.err;
+    EXPECT_EQ(tarvo.status, 1) << tarvo.err;
     EXPECT_TRUE(Has(tarvo.out, "      1  tarvo   54 A0 00 01\n      1  tarvo   54 A0 00 02\n"))
         << tarvo.out;
+    EXPECT_TRUE(Has(tarvo.err, "address 1 answered twice: 54 A0 00 01, 54 A0 00 02")) << tarvo.err;
 
     const Result mirell = Tool({"search", "--type", "mirell", "--wait", "0.5", "--json"});
     EXPECT_EQ(mirell.status, 0) << mirell.err;
@@ -194,9 +199,12 @@ TEST_F(OrvalctlTest, KeyConfigurationIsWrittenConfirmedAndReadBack) {
                            "[press]\ncodes = 01 02 0A\n"
                            "[release]\ncodes = AB\nhex = no\n"
                            "[serial]\nbaud = 19200\ndata_bits = 7\nstop_bits = 2\nparity = even\n";
+    // Both panels at address 1 take the configuration, and each confirms: the second
+    // confirmation says the address is shared (exit 1).
     const Result w = Tool({"write-key-config", "--address", "1", "--file", file.string()});
-    EXPECT_EQ(w.status, 0) << w.err;
+    EXPECT_EQ(w.status, 1) << w.err;
     EXPECT_TRUE(Has(w.out, "4 of 4 frames written")) << w.out;
+    EXPECT_TRUE(Has(w.err, "address 1 answered twice")) << w.err;
     for (const SimIdentity& id : {kTarvoA, kTarvoB}) {  // both still share address 1
         const TarvoConfig c = Device(id).tarvo;
         EXPECT_EQ(c.keyMode, 0);
@@ -258,6 +266,21 @@ TEST_F(OrvalctlTest, MirellAndOskanCommandsDriveTheAddressedDevice) {
     EXPECT_FALSE(Device(kOskanA).channels[2]);
 }
 
+TEST_F(OrvalctlTest, FindBaudNamesTheRateTheDevicesAnswerAt) {
+    Begin(MixedBus(), 19200);
+    const Result r = Tool({"find-baud", "--type", "mirell"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "  19200        2       2        0\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "the mirell devices answer at 19200 bit/s")) << r.out;
+    // Every rate of the table was tried.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 12) << r.out;
+
+    const Result none = Tool({"find-baud", "--type", "mirell", "--rates", "9600,38400", "--json"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(Has(none.out, "\"baud\": null}")) << none.out;
+    EXPECT_TRUE(Has(none.err, "no mirell device answered at any rate tried")) << none.err;
+}
+
 TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
     Begin();
     const Result name = Tool({"search", "--port", "no-such-port", "--type", "tarvo"});
@@ -269,13 +292,13 @@ TEST_F(OrvalctlTest, APortThatCannotBeOpenedIsExitThreeWithTheReason) {
     EXPECT_TRUE(Has(path.err, "已不存在")) << path.err;
 
     // Busy: another client holds the port.
-    TtyDevice other;
+    SerialDevice other;
     ASSERT_TRUE(other.Open(m_sim->PortPath()));
     const Result busy = Tool({"search", "--type", "tarvo"});
     EXPECT_EQ(busy.status, 3);
     EXPECT_TRUE(Has(busy.err, "占用")) << busy.err;
     other.Close();
-    EXPECT_EQ(Tool({"search", "--type", "tarvo", "--wait", "0.3"}).status, 0);
+    EXPECT_EQ(Tool({"search", "--type", "mirell", "--wait", "0.3"}).status, 0);
 }
 
 TEST_F(OrvalctlTest, BadArgumentsAreExitTwoWithAUsageLine) {
@@ -308,7 +331,8 @@ TEST_F(OrvalctlTest, FramesAreByteForByteTheBuildersFrames) {
     ASSERT_EQ(
         Tool({"assign", "--type", "mirell", "--address", "2", "--to", "7", "--wait", "0.3"}).status,
         0);
-    ASSERT_EQ(Tool({"write-key-config", "--address", "1", "--file", file.string()}).status, 0);
+    // Two panels share address 1: written to both, confirmed twice (exit 1).
+    ASSERT_EQ(Tool({"write-key-config", "--address", "1", "--file", file.string()}).status, 1);
     ASSERT_EQ(Tool({"mirell", "--address", "7", "screen", "stop"}).status, 0);
     ASSERT_EQ(Tool({"oskan", "--address", "4", "feedback", "off"}).status, 0);
     fs::remove(file);
@@ -343,6 +367,11 @@ TEST_F(OrvalctlTest, FramesAreByteForByteTheBuildersFrames) {
     add(kTabMirell,
         [](TxFrame::Bytes& b) { return BuildMirellCommandFrame(b, 7, kMirellScreen, 0x00); });
     add(kTabOskan, [](TxFrame::Bytes& b) { return BuildOskanFeedbackFrame(b, 4, false); });
+    // The simulator traces a frame once the line has been quiet after it, which may be just
+    // after the tool has ended.
+    for (int i = 0; i < 200 && PcFrames().size() < expected.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(PcFrames(), expected);
 }
 

@@ -32,7 +32,7 @@ TEST(ProjectCommandLine, EachCommandTakesItsOptions) {
     EXPECT_EQ(capture.options.command, CliCommand::ProjectCapture);
     EXPECT_EQ(capture.options.types,
               (std::vector<DeviceModel>{DeviceModel::Oskan, DeviceModel::Tarvo}));
-    EXPECT_EQ(capture.options.line.baudRate, 19200u);
+    EXPECT_EQ(capture.options.line.baud, 19200u);
     EXPECT_EQ(capture.options.Wait(), 1.0);
 
     const CliParse resolve = Parse({"--json", "project", "resolve", "--port", "1", "--file", "b"});

@@ -115,15 +115,15 @@ TEST_F(MainDialogTest, PortListIsSortedByNameAndCarriesTheEngineNumbers) {
     CRavlinDlg dlg;
     dlg.Create();
     auto* ports = Control<QComboBox>(&dlg, IDC_PORT);
-    ASSERT_EQ(static_cast<std::size_t>(ports->count()), dlg.Port().m_portNames.size());
+    ASSERT_EQ(static_cast<std::size_t>(ports->count()), dlg.Port().Ports().size());
     for (int i = 1; i < ports->count(); ++i) {
         EXPECT_LE(QString::compare(ports->itemText(i - 1), ports->itemText(i), Qt::CaseInsensitive),
                   0);
     }
-    for (std::size_t i = 0; i < dlg.Port().m_portNames.size(); ++i) {
-        const int at = ports->findText(QString::fromStdString(dlg.Port().m_portNames[i]));
+    for (const SerialPortEntry& entry : dlg.Port().Ports()) {
+        const int at = ports->findText(QString::fromStdString(entry.name));
         ASSERT_GE(at, 0);
-        EXPECT_EQ(ports->itemData(at).toUInt(), dlg.Port().m_portNumbers[i]);
+        EXPECT_EQ(ports->itemData(at).toUInt(), entry.number);
     }
     EXPECT_EQ(ports->currentIndex(), 0);
     EXPECT_LT(ports->findText("Alpha"), ports->findText("beta10"));

@@ -34,8 +34,8 @@ struct FakeSystem {
 
     FakeSystem() {
         fs::remove_all(root);
-        fs::create_directories(sources.sysClassTty);
-        fs::create_directories(sources.devDir);
+        fs::create_directories(sources.systemTree);
+        fs::create_directories(sources.deviceDir);
     }
     ~FakeSystem() { fs::remove_all(root); }
 };
@@ -50,9 +50,7 @@ protected:
         if (m_portsAtStart) {
             return CRavlinDlg::EnumeratePorts();
         }
-        m_port.m_portNames.clear();
-        m_port.m_portNumbers.clear();
-        m_port.m_portPaths.clear();
+        m_port.SetPorts({});
         return false;
     }
     PortSources PortListSources() const override { return m_sources; }
@@ -189,7 +187,8 @@ TEST_F(PortHotplugTest, AFailedOpenKeepsItsTextAndSaysWhy) {
     // Busy: another engine of this program holds it.
     CSerialPort other;
     other.EnumeratePorts();
-    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), NumberOf("bus-a"), 9600, 'N', 8, 0));
+    ASSERT_TRUE(other.OpenPort(m_dlg->MessageOwner(), other.PortEntry(NumberOf("bus-a")),
+                               MakeLineSettings(9600, 'N', 8, 0)));
     Click(OpenClose());
     ASSERT_EQ(m_boxes.Count("串口被占用或不存!"), 1u);
     EXPECT_EQ(lastBox().caption, "Ravlin");
@@ -220,8 +219,8 @@ TEST_F(PortHotplugTest, AFailedOpenKeepsItsTextAndSaysWhy) {
 TEST_F(PortHotplugTest, UsbAdaptersAreToldApartByTooltipAndDescription) {
     // ttyUSB0 as a USB serial driver lays it out; its node leads to a pseudo-terminal.
     PseudoTerminal node;
-    const fs::path sys = m_fake.sources.sysClassTty;
-    const fs::path dev = m_fake.sources.devDir;
+    const fs::path sys = m_fake.sources.systemTree;
+    const fs::path dev = m_fake.sources.deviceDir;
     const fs::path usb = m_fake.root / "devices" / "1-2";
     fs::create_directories(usb / "1-2:1.0" / "ttyUSB0");
     std::ofstream(usb / "idVendor") << "0403\n";

@@ -104,7 +104,8 @@ TEST_F(PortPanelTest, PortHeldByAnotherEngineIsReportedAndNothingChanges) {
     PlainMessageOwner owner([](const WindowMessage&) {});
     CSerialPort other;
     other.EnumeratePorts();
-    ASSERT_TRUE(other.OpenPort(&owner, PortNumber(), 9600, 'N', 8, 0));
+    ASSERT_TRUE(
+        other.OpenPort(&owner, other.PortEntry(PortNumber()), MakeLineSettings(9600, 'N', 8, 0)));
 
     C<QListWidget>(IDC_DEVICE_LIST)->addItem(QStringLiteral("3"));
     ClickOpenClose();
@@ -225,7 +226,8 @@ TEST_F(PortPanelTest, ExitWithThePortOpenWhileBytesArriveReleasesThePort) {
     PlainMessageOwner owner([](const WindowMessage&) {});
     CSerialPort other;
     other.EnumeratePorts();
-    EXPECT_TRUE(other.OpenPort(&owner, PortNumber(), 9600, 'N', 8, 0));
+    EXPECT_TRUE(
+        other.OpenPort(&owner, other.PortEntry(PortNumber()), MakeLineSettings(9600, 'N', 8, 0)));
     other.ClosePort();
     m_dlg.reset();
     EXPECT_TRUE(m_boxes.Boxes().empty());
@@ -250,9 +252,7 @@ protected:
         return {"/nonexistent/sys/class/tty", "/nonexistent/dev", "/nonexistent/ports"};
     }
     bool EnumeratePorts() override {
-        m_port.m_portNames.clear();
-        m_port.m_portNumbers.clear();
-        m_port.m_portPaths.clear();
+        m_port.SetPorts({});
         return false;
     }
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The layering check on small trees made here: a tree that keeps to every rule passes; each
-# kind of broken rule fails and names the file and line of the include; every offending
-# include is reported, not just the first.
+# kind of broken rule fails and names the file and line of the include (or of the system path);
+# every offending include is reported, not just the first.
 # Usage: check_layering_test.sh PATH/TO/check_layering.sh
 set -uo pipefail
 
@@ -33,13 +33,16 @@ make_good_tree() {
         mkdir -p "$t/$dir"
         echo "# $dir" >"$t/$dir/CMakeLists.txt"
     done
-    write "$t" platform/tty.h '#pragma once' '#include <termios.h>' '#include <vector>'
-    write "$t" platform/tty.cpp '#include "platform/tty.h"' '#include "tty.h"' '#include <sys/ioctl.h>'
+    write "$t" platform/tty.h '#pragma once' '#include <cstdint>' '#include <vector>'
+    write "$t" platform/tty_linux.h '#pragma once' '#include <termios.h>' '#include "platform/tty.h"'
+    write "$t" platform/tty.cpp '#include "platform/tty.h"' '#include "tty.h"' '#include <sys/ioctl.h>' \
+        '#include "platform/tty_linux.h"' '#include <linux/serial.h>' 'const char* k = "/sys/class/tty";'
     write "$t" platform/qt_owner.cpp '#include "platform/qt_owner.h"' '#include <QObject>' \
         '#include <QtCore/QString>'
     write "$t" platform/qt_owner.h '#pragma once' '#include <QEvent>'
     write "$t" serial/port.cpp '#include "serial/port.h"' '#include "platform/tty.h"' \
-        '#include <linux/serial.h>'
+        '#include <cerrno>' '// the ports of /sys/class/tty come through platform/' \
+        '    // as "/sys/class/tty" says'
     write "$t" bus/frame.cpp '#include "bus/frame.h"' '#include <cstdint>' '// #include "res/x.h"'
     write "$t" session/session.cpp '#include "bus/frame.h"' '#include "serial/port.h"' \
         '#include "platform/tty.h"'
@@ -54,8 +57,11 @@ make_good_tree() {
         '#include "res/resource.h"' '#include "platform/qt_dialog.h"'
     write "$t" app/dlg.cpp '#include "pages/page.h"' '#include "session/session.h"' \
         '#include "serial/port.h"' '#include "../res/resource.h"' '#include "project/run.h"'
-    write "$t" sim/sim.cpp '#include "bus/frame.h"' '#include "platform/pseudo_terminal.h"'
+    write "$t" sim/sim.cpp '#include "bus/frame.h"' '#include "platform/pseudo_terminal.h"' \
+        '#include <termios.h>' '#include <sys/inotify.h>'
     write "$t" tests/gui/t.cpp '#include "app/dlg.h"' '#include "hex.h"' '#include <gtest/gtest.h>'
+    write "$t" tests/serial/t.cpp '#include "platform/tty_linux.h"' '#include <poll.h>' \
+        'const char* root = "/proc";'
     write "$t" bench/b.cpp '#include "app/dlg.h"' '#include "sim/sim.h"'
     write "$t" fuzz/bus/f.cpp '#include "bus/frame.h"' '#include "res/resource.h"'
     # Build folders are not source folders, however much they hold.
@@ -144,6 +150,32 @@ case_with qt_in_plain_platform_file platform/message_box.cpp '#include "platform
     '#include <QMessageBox>'
 case_with qt_header_in_serial serial/s.cpp '#include "platform/qt_owner.h"'
 case_with qt_header_in_plain_platform_file platform/owner.cpp '#include "platform/qt_owner.h"'
+
+# The system outside platform/ (and the simulator): its headers in every folder and spelling,
+# the Linux implementation's own headers, and its paths in strings.
+case_with termios_in_session session/s.cpp '#include "bus/frame.h"' '#include <termios.h>'
+case_with poll_in_serial serial/s.cpp '#include <vector>' '#include <poll.h>'
+case_with sys_poll_in_serial serial/s.cpp '#include <sys/poll.h>'
+case_with termbits_in_serial serial/s.cpp '#include <asm/termbits.h>'
+case_with linux_serial_in_serial serial/s.cpp '#include <linux/serial.h>'
+case_with epoll_in_app app/a.cpp '#include <QWidget>' '#include <sys/epoll.h>'
+case_with inotify_in_app app/a.cpp '#include <sys/inotify.h>'
+case_with ioctl_in_pages pages/p.cpp '#include "bus/frame.h"' '#include <sys/ioctl.h>'
+case_with fcntl_in_cli cli/c.cpp '#include <fcntl.h>'
+case_with unistd_in_project project/p.cpp '#include "session/session.h"' '#include <unistd.h>'
+case_with unistd_in_controls controls/c.cpp '#include "unistd.h"'
+case_with udev_in_bus bus/b.cpp '#include <libudev.h>'
+case_with eventfd_in_res res/r.cpp '#include <sys/eventfd.h>'
+case_with linux_header_in_serial serial/s.cpp '#include "platform/serial_device_linux.h"'
+case_with linux_header_in_app app/a.cpp '#include "platform/tty.h"' '#include "platform/tty_linux.h"'
+case_with sys_path_in_cli cli/c.cpp '#include <string>' 'const std::string tty = "/sys/class/tty";'
+case_with sys_root_in_serial serial/s.cpp 'f("/dev", "/sys");'
+case_with proc_path_in_serial serial/s.cpp 'std::string Hint(const std::string& root = "/proc");'
+case_with proc_entry_in_app app/a.cpp 'std::ifstream in(std::string("/proc/locks"));'
+# A header of platform/ that a Win32 backend implements too names no system type.
+case_with system_in_neutral_platform_header platform/event.h '#pragma once' '#include <sys/eventfd.h>'
+case_with linux_header_in_neutral_platform_header platform/device.h '#pragma once' \
+    '#include "platform/tty_linux.h"'
 
 # A new source folder without a rule is reported rather than left unchecked.
 t=$work/new_folder

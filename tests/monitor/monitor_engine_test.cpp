@@ -1,6 +1,8 @@
 // The bus monitor on a pseudo-terminal whose other end plays the bus: what the parser dropped,
 // a request the engine replaced before writing it, and received bytes the purge before a write
-// discarded, each as the engine and the parser report them.
+// discarded, each as the engine and the parser report them; and the recording's bound while the
+// window is closed. Where the outcome would hang on the machine's speed, the test holds the
+// moving parts itself: the recorder's clock, and the engine's delivery to its owner.
 
 #include <QComboBox>
 #include <QFile>
@@ -10,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "app/bus_monitor_dlg.h"
@@ -28,6 +32,58 @@ namespace {
 
 constexpr char kPortName[] = "bus-m";
 
+// Stands between the engine and the dialog's message owner: while closed, it holds the monitor
+// thread at its next delivery, before the dialog sees any of it, until it is opened again.
+class GatedOwner : public IMessageOwner {
+public:
+    explicit GatedOwner(IMessageOwner& inner) : m_inner(inner) {}
+
+    void SendMessages(const WindowMessage* messages, std::size_t count) override {
+        {
+            std::unique_lock lock(m_mutex);
+            m_runs += 1;
+            if (!m_open) {
+                m_held = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [&] { return m_open; });
+                m_held = false;
+            }
+        }
+        m_inner.SendMessages(messages, count);
+    }
+    // Closing the port pumps the owner: nothing may stay held then.
+    void PumpPendingMessages() override {
+        Open();
+        m_inner.PumpPendingMessages();
+    }
+
+    void Close() {
+        std::lock_guard lock(m_mutex);
+        m_open = false;
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    bool Held() {
+        std::lock_guard lock(m_mutex);
+        return m_held;
+    }
+    int Runs() {
+        std::lock_guard lock(m_mutex);
+        return m_runs;
+    }
+
+private:
+    IMessageOwner& m_inner;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = true;
+    bool m_held = false;
+    int m_runs = 0;
+};
+
 class MonitorEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -39,6 +95,30 @@ protected:
         Click(MonitorControl(m_monitor, IDC_MON_CLEAR));
     }
     void TearDown() override { m_dlg.reset(); }
+
+    // Opens the port again with the engine delivering through `gate`, and waits until a frame
+    // written to the line comes through it (the monitor purges the line as it starts).
+    void ReopenThrough(GatedOwner& gate) {
+        CSerialPort& port = m_dlg->Port();
+        unsigned number = 0;
+        for (const SerialPortEntry& entry : port.Ports()) {
+            if (entry.name == kPortName) {
+                number = entry.number;
+            }
+        }
+        ASSERT_NE(number, 0u);
+        ASSERT_TRUE(port.OpenPort(&gate, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
+        ASSERT_TRUE(port.StartMonitor());
+        // Until the dialog has handled a frame that came through the gate.
+        const auto logged = m_dlg->Log().Text().size();
+        for (int attempt = 0; attempt < 50 && m_dlg->Log().Text().size() == logged; ++attempt) {
+            m_pty->Write({0xFA, 0x09, 0x00, 0x05, 0xFE, 0x00, 0x54, 0xA0, 0x00, 0x01});
+            WaitFor([&] { return m_dlg->Log().Text().size() >= logged + 30; }, 200);
+        }
+        ASSERT_GT(gate.Runs(), 0);
+        ASSERT_GE(m_dlg->Log().Text().size(), logged + 30);
+        Click(MonitorControl(m_monitor, IDC_MON_CLEAR));
+    }
 
     void Feed(const Bytes& bytes) {
         const auto logged = m_dlg->Log().Text().size() / 3 + static_cast<qsizetype>(bytes.size());
@@ -53,13 +133,20 @@ protected:
 };
 
 TEST_F(MonitorEngineTest, DroppedBytesFormOneRowPerRunWithTheReasonBesideTheFrames) {
+    // The recorder's time stands still while the bytes arrive, however long the machine takes
+    // between them: the two writes below are one run of dropped bytes on any machine.
+    RxFrameTracker& tracker = m_dlg->Recorder().Tracker();
+    auto now = RxFrameTracker::Clock::now();
+    tracker.SetClock([&] { return now; });
     // A wrong type breaks the frame that FA began; the bytes after it are no frame head.
     Feed({0xFA, 0x0A, 0x11, 0x22, 0xFA, 0x09, 0x00, 0x05, 0xFE, 0x00, 0x54, 0xA0, 0x00, 0x01});
     // Destination not the PC, then a command that is never accepted.
     Feed({0xFA, 0x09, 0x07});
     Feed({0xFA, 0x09, 0x00, 0x05, 0xFF});
-    ASSERT_TRUE(WaitFor([&] { return ShownRows(*m_monitor).size() >= 3; }));
+    EXPECT_EQ(ShownRows(*m_monitor).size(), 2) << "the second run is still open";
+    now += RxFrameTracker::kRunQuiet;
     const QStringList rows = ShownRows(*m_monitor);
+    tracker.SetClock({});
     ASSERT_EQ(rows.size(), 3) << rows.join('\n').toStdString();
     EXPECT_EQ(rows[0], "接收|FA 0A 11 22|丢弃 4 字节：类型 0x0A 不在 6..9；另 2 字节不是帧头");
     EXPECT_EQ(rows[1], "接收|FA 09 00 05 FE 00 54 A0 00 01|TARVO 5→0 找到设备，状态 54 A0 00 01");
@@ -68,17 +155,23 @@ TEST_F(MonitorEngineTest, DroppedBytesFormOneRowPerRunWithTheReasonBesideTheFram
 }
 
 TEST_F(MonitorEngineTest, AReplacedRequestAndPurgedInputAreShownAsLost) {
-    // One byte keeps the monitor thread waiting for this thread to take it; meanwhile more
-    // bytes arrive and two requests are made: the second replaces the first, and the write of
-    // the second purges the bytes not yet read.
+    // One byte keeps the monitor thread at its delivery (held there by the gate); meanwhile
+    // more bytes arrive and two requests are made: the second replaces the first, and the write
+    // of the second purges the bytes not yet read.
+    GatedOwner gate(*m_dlg->MessageOwner());
+    ReopenThrough(gate);
+    gate.Close();
     m_pty->Write({0x11});
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitFor([&] { return gate.Held(); }));
     m_pty->Write({0x21, 0x22, 0x23, 0x24, 0x25});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     Click(MainControl(*m_dlg, IDC_SEARCH));
     Click(MainControl(*m_dlg, IDC_AUTO_ASSIGN));
-    ASSERT_TRUE(WaitFor([&] { return ShownRowsWith(*m_monitor, "自动分配地址通告").size() == 1; }))
-        << ShownRows(*m_monitor).join('\n').toStdString();
+    gate.Open();
+    // The byte read is a run of dropped bytes, complete once the line has been quiet a while.
+    ASSERT_TRUE(WaitFor([&] {
+        return ShownRowsWith(*m_monitor, "自动分配地址通告").size() == 1 &&
+               ShownRowsWith(*m_monitor, "丢弃").size() == 1;
+    })) << ShownRows(*m_monitor).join('\n').toStdString();
     const QStringList rows = ShownRows(*m_monitor);
     const Bytes written = m_pty->Read(14, 1000);
     ASSERT_EQ(written.size(), 10u) << "only the second request was written";
@@ -91,6 +184,8 @@ TEST_F(MonitorEngineTest, AReplacedRequestAndPurgedInputAreShownAsLost) {
     // The purge comes before the write it precedes.
     EXPECT_LT(rows.indexOf(rows.filter("清除").value(0)),
               rows.indexOf(rows.filter("发送|FA 09 FF").value(0)));
+    // The engine delivers to the gate until the port closes: close it before the gate goes.
+    m_dlg.reset();
 }
 
 TEST_F(MonitorEngineTest, FiltersAndPauseChooseTheRowsShownWhileTheModelKeepsAll) {
@@ -148,16 +243,47 @@ TEST_F(MonitorEngineTest, AFailedExportIsShownInABoxAndLeavesNoFile) {
     EXPECT_FALSE(QFile::exists(target));
 }
 
-TEST_F(MonitorEngineTest, AClosedMonitorRecordsNothingAndCostsTheParserNothing) {
+TEST_F(MonitorEngineTest, AClosedMonitorKeepsRecordingUpToTheRowBound) {
     m_monitor->close();
-    Feed({0xFA, 0x09, 0x00, 0x05, 0xFE, 0x00, 0x54, 0xA0, 0x00, 0x01});
-    Click(MainControl(*m_dlg, IDC_SEARCH));
-    ASSERT_EQ(m_pty->Read(4, 5000).size(), 4u);
-    // The monitor thread tells the tap of a write after the line has taken it; a byte it hands
-    // over afterwards shows that the write is behind it before the monitor opens again.
-    Feed({0x55});
+    // More frames than the list keeps, in one stream: serial-format confirmations (no status
+    // line, no device line), each numbered in its data bytes.
+    const int extra = 3;
+    Bytes stream;
+    stream.reserve((CFrameTableModel::kMaxRows + extra) * 10);
+    for (int i = 0; i < CFrameTableModel::kMaxRows + extra; ++i) {
+        const Bytes frame = {0xFA,
+                             0x09,
+                             0x00,
+                             0x05,
+                             0x25,
+                             0x00,
+                             static_cast<std::uint8_t>(i),
+                             static_cast<std::uint8_t>(i >> 8),
+                             static_cast<std::uint8_t>(i >> 16),
+                             0x00};
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    // Written from another thread: the line fills up until this one takes what arrives.
+    std::thread writer([&] { m_pty->Write(stream); });
+    const bool allIn = WaitFor(
+        [&] {
+            m_dlg->Recorder().Flush();
+            return m_dlg->Recorder().Frames().LastSerial() ==
+                   static_cast<std::uint64_t>(CFrameTableModel::kMaxRows + extra);
+        },
+        120000);
+    writer.join();
+    ASSERT_TRUE(allIn);
+    EXPECT_FALSE(m_monitor->isVisible());
+    EXPECT_EQ(m_monitor->Frames().rowCount(), CFrameTableModel::kMaxRows);
+
     ASSERT_EQ(OpenWithMenu(*m_dlg), m_monitor);
-    EXPECT_TRUE(ShownRows(*m_monitor).isEmpty()) << ShownRows(*m_monitor).join('\n').toStdString();
+    const QAbstractItemModel* shown = m_monitor->FrameView()->model();
+    ASSERT_EQ(shown->rowCount(), CFrameTableModel::kMaxRows);
+    // The oldest went; the newest are there, in order (100,002 = 0x0186A2).
+    EXPECT_EQ(shown->index(0, 2).data().toString(), "FA 09 00 05 25 00 03 00 00 00");
+    EXPECT_EQ(shown->index(shown->rowCount() - 1, 2).data().toString(),
+              "FA 09 00 05 25 00 A2 86 01 00");
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ TEST(ProjectFile, EveryRefusalNamesItsLineAndKey) {
         {"mode", PanelWith(5, "mode = \"toggle\""), 5, "device.key.mode",
          "'toggle' is not short-long or press-release"},
         {"long press too short", PanelWith(6, "long_press_ms = 300"), 6, "device.key.long_press_ms",
-         "300 is outside 600..10000 ms (长按时间有效值为600ms-10000ms之间)"},
+         "300 is outside 600..10000 ms\n长按时间有效值为600ms-10000ms之间!"},
         {"long press negative", PanelWith(6, "long_press_ms = -5"), 6, "device.key.long_press_ms",
          "below 0"},
         {"long press as text", PanelWith(6, "long_press_ms = \"800\""), 6,

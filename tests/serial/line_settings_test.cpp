@@ -1,13 +1,14 @@
 // Line settings: the format arguments as control flags, and what a pseudo-terminal reads back.
 // This file reads termios2 directly, so it includes <asm/termbits.h> and never <termios.h>.
+#include "platform/line_settings.h"
+
 #include <asm/termbits.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
+#include "platform/line_settings_linux.h"
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "platform/tty_line_settings.h"
-#include "serial/line_format.h"
 #include "serial/serial_port.h"
 #include "serial_test_support.h"
 
@@ -91,7 +92,8 @@ TEST(LineSettings, BaudRateAndStopBitsReachTheDeviceIncluding194000) {
     for (const Case& c : {Case{194000, 2, true}, Case{9600, 0, false}, Case{2400, 1, true},
                           Case{115200, 0, false}, Case{57600, 2, true}}) {
         const std::uint8_t dataBits = c.stop == 1 ? 5 : 8;  // 1.5 stop bits need 5 data bits
-        ASSERT_TRUE(port.OpenPort(&owner, number, c.baud, 'N', dataBits, c.stop));
+        ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number),
+                                  MakeLineSettings(c.baud, 'N', dataBits, c.stop)));
         const termios2 t = ReadBack(pty);
         EXPECT_EQ(t.c_ospeed, c.baud);
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.cstopb) << c.baud;
@@ -108,7 +110,7 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
     PseudoTerminal pty;
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "refused");
-    ASSERT_TRUE(port.OpenPort(&owner, number, 38400, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(38400, 'N', 8, 0)));
     port.ClosePort();
 
     // Nine data bits; 1.5 stop bits with 8 data bits; 2 stop bits with 5 data bits.
@@ -117,7 +119,8 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
         std::uint8_t stop;
     };
     for (const Refused& r : {Refused{9, 0}, Refused{8, 1}, Refused{5, 2}}) {
-        ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'E', r.dataBits, r.stop));
+        ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number),
+                                  MakeLineSettings(19200, 'E', r.dataBits, r.stop)));
         const auto recorded = boxes.Boxes();
         ASSERT_EQ(recorded.size(), 1u) << int(r.dataBits) << "/" << int(r.stop);
         EXPECT_EQ(recorded[0].text,
@@ -132,7 +135,7 @@ TEST(LineSettings, ARefusedSettingIsReportedOnceAndThePortStillOpens) {
         port.ClosePort();
         boxes.Clear();
     }
-    ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'E', 9, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(19200, 'E', 9, 0)));
 
     // The port works although its settings were refused.
     ASSERT_TRUE(port.StartMonitor());

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/open_failure_hint_linux.h"
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "serial/open_failure_hint.h"
 #include "serial/serial_port.h"
 #include "serial_test_support.h"
 
@@ -49,7 +49,10 @@ TEST(OpenFailure, EachCauseIsKeptAndExplained) {
 
     // No permission.
     ASSERT_EQ(::chmod(pty->SlavePath().c_str(), 0600), 0);
-    AsUnprivilegedUser([&] { EXPECT_FALSE(port.OpenPort(&owner, number, 9600, 'N', 8, 0)); });
+    AsUnprivilegedUser([&] {
+        EXPECT_FALSE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
+    });
     EXPECT_EQ(port.LastOpenError(), EACCES);
     const std::string denied = OpenFailureHint(path, EACCES);
     for (const char* part : {path.c_str(), "dialout", "sudo usermod -aG dialout $USER", "登录"}) {
@@ -57,11 +60,12 @@ TEST(OpenFailure, EachCauseIsKeptAndExplained) {
     }
 
     // Busy: the hint names who holds it (here another engine in this very program).
-    EXPECT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    EXPECT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     EXPECT_EQ(port.LastOpenError(), 0);
     CSerialPort second;
     second.EnumeratePorts();
-    EXPECT_FALSE(second.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    EXPECT_FALSE(
+        second.OpenPort(&owner, second.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     EXPECT_EQ(second.LastOpenError(), EBUSY);
     const std::string busy = OpenFailureHint(path, EBUSY);
     EXPECT_NE(busy.find(OwnName() + "（进程 " + std::to_string(::getpid()) + "）"),
@@ -72,10 +76,10 @@ TEST(OpenFailure, EachCauseIsKeptAndExplained) {
 
     // Gone: the simulator ended and withdrew its port after the list was read.
     pty.reset();
-    EXPECT_FALSE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    EXPECT_FALSE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     EXPECT_EQ(port.LastOpenError(), ENOENT);
     EXPECT_NE(OpenFailureHint(path, ENOENT).find("已不存在"), std::string::npos);
-    EXPECT_FALSE(port.OpenPort(&owner, 4242, 9600, 'N', 8, 0));
+    EXPECT_FALSE(port.OpenPort(&owner, port.PortEntry(4242), MakeLineSettings(9600, 'N', 8, 0)));
     EXPECT_EQ(port.LastOpenError(), ENODEV) << "a number that isn't listed";
     EXPECT_EQ(boxes.Count(), 0u) << "a failed open reports nothing itself";
 }

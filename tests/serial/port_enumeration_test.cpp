@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
@@ -52,10 +53,26 @@ struct FakeSystem {
             fs::create_symlink("/dev/null", dev / name);  // any character device will do
         }
     }
+    PortSources Sources(const fs::path& publishedDir) const {
+        return {sys.string(), dev.string(), publishedDir.string()};
+    }
     std::vector<SerialPortEntry> List() {
         std::vector<SerialPortEntry> ports;
-        EXPECT_TRUE(ListSerialPorts(sys, dev, published, &ports));
+        EXPECT_TRUE(ListSerialPorts(Sources(published), &ports));
         return ports;
+    }
+};
+
+// A bus a simulator would publish: a pseudo-terminal, linked into `folder` as `name`. Its port
+// takes 901 + the number of the pseudo-terminal (/dev/pts/N), and keeps it while it lives.
+struct PublishedBus {
+    PseudoTerminal pty;
+    PublishedBus(const fs::path& folder, const std::string& name) {
+        fs::create_symlink(pty.SlavePath(), folder / name);
+    }
+    std::uint32_t Number() const {
+        return 901 + static_cast<std::uint32_t>(
+                         std::stoul(pty.SlavePath().substr(pty.SlavePath().rfind('/') + 1)));
     }
 };
 
@@ -64,6 +81,22 @@ std::vector<std::pair<std::string, std::uint32_t>> NamesAndNumbers(
     std::vector<std::pair<std::string, std::uint32_t>> out;
     for (const auto& p : ports) {
         out.emplace_back(p.name, p.number);
+    }
+    return out;
+}
+
+std::vector<std::string> Names(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::string> out;
+    for (const auto& p : ports) {
+        out.push_back(p.name);
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> Numbers(const std::vector<SerialPortEntry>& ports) {
+    std::vector<std::uint32_t> out;
+    for (const auto& p : ports) {
+        out.push_back(p.number);
     }
     return out;
 }
@@ -83,19 +116,33 @@ TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
     fake.AddTty("rfcomm0", true);
     fake.AddTty("ttyAMA0", true);
     fake.AddTty("ttyS100", true, "4");  // asks for 101, which ttyUSB0 holds
-    fs::create_symlink("/dev/null", fake.published / "sim-b");
-    fs::create_symlink("/dev/null", fake.published / "sim-a");
+    const PublishedBus simB(fake.published, "sim-b");
+    const PublishedBus simA(fake.published, "sim-a");
     fs::create_symlink(fake.root / "gone", fake.published / "stale");  // simulator ended
     std::ofstream(fake.published / "notes.txt") << "not a device";
+    // No bus: a terminal, a null device, the multiplexer, a link to a link.
+    for (const char* device : {"/dev/tty", "/dev/null", "/dev/zero", "/dev/ptmx"}) {
+        fs::create_symlink(device, fake.published / (std::string("x") + (device + 5)));
+    }
+    fs::create_symlink(fake.published / "sim-a", fake.published / "sim-a-again");
 
     const auto ports = fake.List();
-    const std::vector<std::pair<std::string, std::uint32_t>> expected = {
-        {"ttyS0", 1},     {"ttyS3", 4},     {"ttyUSB0", 101}, {"ttyS100", 102}, {"ttyUSB2", 103},
-        {"ttyACM0", 201}, {"rfcomm0", 301}, {"ttyAMA0", 302}, {"sim-a", 901},   {"sim-b", 902},
+    std::vector<std::pair<std::string, std::uint32_t>> expected = {
+        {"ttyS0", 1},
+        {"ttyS3", 4},
+        {"ttyUSB0", 101},
+        {"ttyS100", 102},
+        {"ttyUSB2", 103},
+        {"ttyACM0", 201},
+        {"rfcomm0", 301},
+        {"ttyAMA0", 302},
+        {"sim-a", simA.Number()},
+        {"sim-b", simB.Number()},
     };
+    std::sort(expected.begin(), expected.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
     EXPECT_EQ(NamesAndNumbers(ports), expected);
     EXPECT_EQ(ports[0].path, (fake.dev / "ttyS0").string());
-    EXPECT_EQ(ports.back().path, (fake.published / "sim-b").string());
 
     EXPECT_EQ(NamesAndNumbers(fake.List()), expected) << "a second listing is the same";
 }
@@ -103,11 +150,12 @@ TEST(PortEnumeration, FamiliesAreNumberedAndPlaceholdersSkipped) {
 TEST(PortEnumeration, AnUnreadableTtyClassFailsAndAMissingPublishedFolderIsEmpty) {
     FakeSystem fake;
     std::vector<SerialPortEntry> ports = {{"left", 1, "over", {}}};
-    EXPECT_FALSE(ListSerialPorts(fake.root / "nowhere", fake.dev, fake.published, &ports));
+    EXPECT_FALSE(ListSerialPorts(
+        {(fake.root / "nowhere").string(), fake.dev.string(), fake.published.string()}, &ports));
     EXPECT_TRUE(ports.empty());
 
     fake.AddTty("ttyUSB0", true);
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "no-folder", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "no-folder"), &ports));
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].number, 101u);
 }
@@ -121,27 +169,33 @@ TEST(PortEnumeration, APublishedPseudoTerminalIsListedAndOpens) {
 
     CSerialPort port;
     ASSERT_TRUE(port.EnumeratePorts());
-    const auto names = port.m_portNames;
-    const auto numbers = port.m_portNumbers;
+    const auto names = Names(port.Ports());
+    const auto numbers = Numbers(port.Ports());
     ASSERT_TRUE(port.EnumeratePorts());
-    EXPECT_EQ(port.m_portNames, names) << "the lists are rebuilt, not appended to";
-    EXPECT_EQ(port.m_portNumbers, numbers);
-    ASSERT_EQ(port.m_portNames.size(), port.m_portNumbers.size());
+    EXPECT_EQ(Names(port.Ports()), names) << "the lists are rebuilt, not appended to";
+    EXPECT_EQ(Numbers(port.Ports()), numbers);
+    ASSERT_EQ(names.size(), numbers.size());
     ASSERT_GE(names.size(), 2u);
-    EXPECT_EQ(names[names.size() - 2], "bus-sim-1");
-    EXPECT_EQ(numbers[numbers.size() - 2], 901u);
-    EXPECT_EQ(names.back(), "bus-sim-2");
-    EXPECT_EQ(numbers.back(), 902u);
-    EXPECT_EQ(port.PortPath(902), PublishedPortsFolder() + "/bus-sim-2");
+    // Each takes 901 + the number of its pseudo-terminal: the second opened has the higher.
+    EXPECT_EQ(names[names.size() - 2], "bus-sim-2");
+    EXPECT_EQ(names.back(), "bus-sim-1");
+    const auto pts = [](const PseudoTerminal& t) {
+        return 901u + static_cast<std::uint32_t>(
+                          std::stoul(t.SlavePath().substr(t.SlavePath().rfind('/') + 1)));
+    };
+    EXPECT_EQ(numbers[numbers.size() - 2], pts(first));
+    EXPECT_EQ(numbers.back(), pts(second));
+    EXPECT_EQ(port.PortPath(pts(first)), PublishedPortsFolder() + "/bus-sim-2");
 
     PlainMessageOwner owner([](const WindowMessage&) {}, PlainMessageOwner::Mode::CallingThread);
-    EXPECT_TRUE(port.OpenPort(&owner, 902, 9600, 'N', 8, 0));
+    EXPECT_TRUE(
+        port.OpenPort(&owner, port.PortEntry(pts(first)), MakeLineSettings(9600, 'N', 8, 0)));
     port.ClosePort();
 }
 
 TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
     FakeSystem fake;
-    fs::create_symlink("/dev/null", fake.published / "bus-a");
+    const PublishedBus busA(fake.published, "bus-a");
     ASSERT_EQ(fake.List().size(), 1u);
 
     fs::permissions(fake.published, fs::perms::owner_all | fs::perms::group_read |
@@ -158,11 +212,11 @@ TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
     const fs::path own = fake.root / "own";
     fs::create_directory(own);
     fs::permissions(own, fs::perms::owner_all);
-    fs::create_symlink("/dev/null", own / "bus-b");
+    const PublishedBus busB(own, "bus-b");
     fs::create_directory_symlink(own, fake.root / "via-link");
     testing::internal::CaptureStderr();
     std::vector<SerialPortEntry> ports;
-    EXPECT_TRUE(ListSerialPorts(fake.sys, fake.dev, fake.root / "via-link", &ports));
+    EXPECT_TRUE(ListSerialPorts(fake.Sources(fake.root / "via-link"), &ports));
     EXPECT_TRUE(ports.empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("symbolic link"), std::string::npos);
     EXPECT_EQ(CheckPublishedPortsFolder(own.string()), FolderCheck::Private);
@@ -171,39 +225,55 @@ TEST(PortEnumeration, AFolderOthersCouldPlantLinksInGivesNoPortsAndIsToldOnce) {
 TEST(PortEnumeration, RelistingKeepsNumbersByPathAndHoldsTheOpenPort) {
     FakeSystem fake;
     fake.AddTty("ttyUSB1", true);
-    fs::create_symlink("/dev/null", fake.published / "sim-m");
-    fs::create_symlink("/dev/null", fake.published / "sim-z");
-    const PortSources sources{fake.sys.string(), fake.dev.string(), fake.published.string()};
+    auto simM = std::make_unique<PublishedBus>(fake.published, "sim-m");
+    auto simZ = std::make_unique<PublishedBus>(fake.published, "sim-z");
+    const PortSources sources = fake.Sources(fake.published);
     std::vector<SerialPortEntry> shown = fake.List();
+    const std::uint32_t m = simM->Number();
+    const std::uint32_t z = simZ->Number();
     ASSERT_EQ(NamesAndNumbers(shown), (std::vector<std::pair<std::string, std::uint32_t>>{
-                                          {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}}));
+                                          {"ttyUSB1", 102}, {"sim-m", m}, {"sim-z", z}}));
 
-    // A port whose name sorts first arrives: nobody is renumbered, it takes the free number.
-    fs::create_symlink("/dev/null", fake.published / "sim-a");
+    // A port whose name sorts first arrives: nobody is renumbered.
+    const PublishedBus simA(fake.published, "sim-a");
     fake.AddTty("ttyUSB0", true);
     ASSERT_TRUE(RelistSerialPorts(sources, shown, 0, &shown));
-    EXPECT_EQ(
-        NamesAndNumbers(shown),
-        (std::vector<std::pair<std::string, std::uint32_t>>{
-            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-z", 902}, {"sim-a", 903}}));
+    std::vector<std::pair<std::string, std::uint32_t>> expected = {
+        {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", m}, {"sim-z", z}, {"sim-a", simA.Number()}};
+    EXPECT_EQ(NamesAndNumbers(shown), expected);
+    // A listing of its own (another run of the tool) gives every port the same number.
+    EXPECT_EQ(NamesAndNumbers(fake.List()), expected);
 
     // The open port (sim-m) goes away: it stays listed, and its number is not handed out
-    // again while it does; a port that is not open simply goes.
+    // again while it does (a new pseudo-terminal may well get its number); a port that is not
+    // open simply goes.
+    simM.reset();
     fs::remove(fake.published / "sim-m");
+    simZ.reset();
     fs::remove(fake.published / "sim-z");
-    fs::create_symlink("/dev/null", fake.published / "sim-new");
-    ASSERT_TRUE(RelistSerialPorts(sources, shown, 901, &shown));
-    EXPECT_EQ(
-        NamesAndNumbers(shown),
-        (std::vector<std::pair<std::string, std::uint32_t>>{
-            {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-m", 901}, {"sim-new", 902}, {"sim-a", 903}}));
+    const PublishedBus simNew(fake.published, "sim-new");
+    ASSERT_TRUE(RelistSerialPorts(sources, shown, m, &shown));
+    const auto numberOf = [&](const std::string& name) {
+        for (const auto& [n, number] : NamesAndNumbers(shown)) {
+            if (n == name) {
+                return number;
+            }
+        }
+        return 0u;
+    };
+    EXPECT_EQ(numberOf("sim-m"), m);
+    EXPECT_EQ(numberOf("sim-z"), 0u);
+    EXPECT_NE(numberOf("sim-new"), 0u);
+    EXPECT_NE(numberOf("sim-new"), m);
+    EXPECT_EQ(numberOf("sim-a"), simA.Number());
 
     // Once it is closed (nothing pinned) it goes, and the open port that is still there keeps
     // its number when pinned.
-    ASSERT_TRUE(RelistSerialPorts(sources, shown, 903, &shown));
-    EXPECT_EQ(NamesAndNumbers(shown),
-              (std::vector<std::pair<std::string, std::uint32_t>>{
-                  {"ttyUSB0", 101}, {"ttyUSB1", 102}, {"sim-new", 902}, {"sim-a", 903}}));
+    const std::uint32_t newNumber = numberOf("sim-new");
+    ASSERT_TRUE(RelistSerialPorts(sources, shown, simA.Number(), &shown));
+    EXPECT_EQ(numberOf("sim-m"), 0u);
+    EXPECT_EQ(numberOf("sim-new"), newNumber);
+    EXPECT_EQ(numberOf("sim-a"), simA.Number());
 }
 
 TEST(PortEnumeration, UsbAdaptersDescribeThemselvesFromSysfs) {

@@ -2,15 +2,15 @@
 // wakes it, a folder that appears later is watched from then on, and unrelated changes beside
 // the folder are not reported.
 
-#include "serial/port_watcher.h"
+#include "platform/port_watcher.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "platform/pseudo_terminal.h"
 
@@ -19,9 +19,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Waits up to `ms` for the watcher to report a change.
-bool Changed(PortWatcher& watcher, int ms = 1000) {
-    pollfd fd{watcher.Fd(), POLLIN, 0};
-    return ::poll(&fd, 1, ms) == 1 && watcher.TakeEvents();
+bool Changed(IPortWatcher& watcher, int ms = 1000) {
+    return watcher.WaitForEvents(ms) && watcher.TakeEvents();
 }
 
 struct Folder {
@@ -43,8 +42,9 @@ struct Folder {
 
 TEST(PortWatcher, FollowsPortsPublishedAndWithdrawnAndTheFolderComingLater) {
     Folder dir;
-    PortWatcher watcher(dir.folder.string(), false);
-    ASSERT_GE(watcher.Fd(), 0);
+    const std::unique_ptr<IPortWatcher> owned = CreatePortWatcher(dir.folder.string(), false);
+    IPortWatcher& watcher = *owned;
+    ASSERT_TRUE(watcher.Watching());
     EXPECT_FALSE(Changed(watcher, 50)) << "nothing happened yet";
 
     {

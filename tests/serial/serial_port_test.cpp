@@ -48,7 +48,8 @@ struct BlockingOwnerFixture : ::testing::Test {
     void SetUp() override {
         number = PublishAndList(pty, port, "blocking");
         ASSERT_NE(number, 0u);
-        ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'N', 8, 0));
+        ASSERT_TRUE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(19200, 'N', 8, 0)));
         ASSERT_TRUE(port.StartMonitor());
         ExpectMonitorReady(port, pty);
     }
@@ -76,7 +77,9 @@ TEST(SerialPort, BurstsArriveCompleteInOrderAndEachWakeUpEndsWithCts) {
     const unsigned number = PublishAndList(pty, port, "burst");
     ASSERT_NE(number, 0u);
     bool opened = false;
-    owner.Invoke([&] { opened = port.OpenPort(&owner, number, 115200, 'N', 8, 0); });
+    owner.Invoke([&] {
+        opened = port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(115200, 'N', 8, 0));
+    });
     ASSERT_TRUE(opened);
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);
@@ -163,7 +166,7 @@ TEST(SerialPort, RequestsNeverGoOutHalfOldHalfNew) {
     PseudoTerminal pty;
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "handover");
-    ASSERT_TRUE(port.OpenPort(&owner, number, 115200, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(115200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);
 
@@ -221,7 +224,7 @@ TEST(SerialPort, NothingIsSentBeforeOpenAfterCloseOrBeyond512Bytes) {
     const Bytes early = {1, 2, 3};
     port.SendBytes(early.data(), 3);  // no device, no buffer yet
     const unsigned number = PublishAndList(pty, port, "idle");
-    ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);  // only the probe arrives, not the early request
 
@@ -232,7 +235,7 @@ TEST(SerialPort, NothingIsSentBeforeOpenAfterCloseOrBeyond512Bytes) {
     port.ClosePort();
     port.SendBytes(early.data(), 3);
     port.SendBytes(nullptr, 3);
-    ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);
     port.ClosePort();
@@ -258,7 +261,8 @@ TEST(SerialPort, AnotherThreadMaySendWhileThePortClosesAndReopens) {
     });
     Watchdog watchdog("sending while the port opens and closes");
     for (int round = 0; round < 40; ++round) {
-        ASSERT_TRUE(port.OpenPort(&owner, number, 115200, 'N', 8, 0));
+        ASSERT_TRUE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(115200, 'N', 8, 0)));
         ASSERT_TRUE(port.StartMonitor());
         const int before = sent.load();
         ASSERT_TRUE(WaitUntil([&] { return sent.load() > before + 5; }));
@@ -278,22 +282,29 @@ TEST(SerialPort, ClosedPortReopensAndAHeldPortCannotBeOpenedTwice) {
     CSerialPort second;
     const unsigned number = PublishAndList(pty, first, "shared");
     second.EnumeratePorts();
-    EXPECT_FALSE(first.OpenPort(&owner, 999999, 9600, 'N', 8, 0)) << "an unlisted number";
+    EXPECT_FALSE(first.OpenPort(&owner, first.PortEntry(999999), MakeLineSettings(9600, 'N', 8, 0)))
+        << "an unlisted number";
 
     for (int round = 0; round < 2; ++round) {
         bool opened = false;
-        owner.Invoke([&] { opened = first.OpenPort(&owner, number, 9600, 'N', 8, 0); });
+        owner.Invoke([&] {
+            opened =
+                first.OpenPort(&owner, first.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0));
+        });
         ASSERT_TRUE(opened);
         ASSERT_TRUE(first.StartMonitor());
         ExpectMonitorReady(first, pty);
-        EXPECT_FALSE(second.OpenPort(&owner, number, 9600, 'N', 8, 0)) << "round " << round;
+        EXPECT_FALSE(
+            second.OpenPort(&owner, second.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)))
+            << "round " << round;
 
         const std::size_t before = log.ByteCount();
         pty.Write({0x10, static_cast<std::uint8_t>(round)});
         ASSERT_TRUE(WaitUntil([&] { return log.ByteCount() == before + 2; }));
         owner.Invoke([&] { first.ClosePort(); });
     }
-    ASSERT_TRUE(second.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(
+        second.OpenPort(&owner, second.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(second.StartMonitor());
     ExpectMonitorReady(second, pty);
     owner.Invoke([&] { second.ClosePort(); });
@@ -306,15 +317,16 @@ TEST(SerialPort, CloseRightAfterStartWaitsForTheMonitorThread) {
     const unsigned number = PublishAndList(pty, port, "quick");
     Watchdog watchdog("start and close at once");
     for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+        ASSERT_TRUE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
         ASSERT_TRUE(port.StartMonitor());
         EXPECT_FALSE(port.StartMonitor()) << "one monitor per engine";
         port.ClosePort();
     }
     // Reopening while a monitor runs stops it first.
-    ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
-    ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);
     port.ClosePort();
@@ -326,7 +338,7 @@ TEST(SerialPort, ADisappearingDeviceIsReportedOnceWithoutSpinning) {
     PseudoTerminal pty(/*keepSlaveOpen=*/false);
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "unplugged");
-    ASSERT_TRUE(port.OpenPort(&owner, number, 9600, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(9600, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     ExpectMonitorReady(port, pty);
     ASSERT_EQ(boxes.Count(), 0u);

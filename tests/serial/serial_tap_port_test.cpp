@@ -29,7 +29,7 @@ TEST(SerialTap, ReplacedRequestPurgedInputAndWrittenFrameAreReported) {
     port.SetTap(&tap);
     const unsigned number = PublishAndList(pty, port, "tapped");
     ASSERT_NE(number, 0u);
-    ASSERT_TRUE(port.OpenPort(&owner, number, 19200, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(19200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
 
     std::deque<TapEvent> events;

@@ -142,9 +142,9 @@ inline unsigned PublishAndList(PseudoTerminal& pty, CSerialPort& port, const std
     UsePrivatePortFolder();
     pty.Publish(name);
     port.EnumeratePorts();
-    for (std::size_t i = 0; i < port.m_portNames.size(); ++i) {
-        if (port.m_portNames[i] == name) {
-            return port.m_portNumbers[i];
+    for (const SerialPortEntry& entry : port.Ports()) {
+        if (entry.name == name) {
+            return entry.number;
         }
     }
     return 0;

@@ -13,7 +13,7 @@
 
 #include "platform/plain_message_owner.h"
 #include "platform/pseudo_terminal.h"
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 #include "serial/serial_port.h"
 #include "serial_test_support.h"
 
@@ -27,7 +27,7 @@ namespace {
 class ScopedOutputQueue {
 public:
     explicit ScopedOutputQueue(std::function<std::size_t()> count)
-        : m_previous(SetOutputQueueProbe([this, count](int) {
+        : m_previous(SetOutputQueueProbe([this, count] {
               m_asked.fetch_add(1);
               return count();
           })) {}
@@ -63,7 +63,8 @@ struct DrainFixture : ::testing::Test {
     void Open(const char* name) {
         number = PublishAndList(pty, port, name);
         ASSERT_NE(number, 0u);
-        ASSERT_TRUE(port.OpenPort(&owner, number, 1200, 'N', 8, 0));
+        ASSERT_TRUE(
+            port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
         ASSERT_TRUE(port.StartMonitor());
     }
     void Send(const Bytes& bytes) {
@@ -110,7 +111,7 @@ TEST_F(DrainFixture, ClosingEndsALongDrainAtOnceAndThePortReopens) {
 
     // A reopened port writes again, and its writes complete once the line is idle.
     unsent = 0;
-    ASSERT_TRUE(port.OpenPort(&owner, number, 1200, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
     const Bytes probe = {0x5A};
     Send(probe);
@@ -124,7 +125,7 @@ TEST(WriteDrain, ADeviceThatGoesAwayDuringADrainIsReportedOnce) {
     PseudoTerminal pty(/*keepSlaveOpen=*/false);
     CSerialPort port;
     const unsigned number = PublishAndList(pty, port, "pulled");
-    ASSERT_TRUE(port.OpenPort(&owner, number, 1200, 'N', 8, 0));
+    ASSERT_TRUE(port.OpenPort(&owner, port.PortEntry(number), MakeLineSettings(1200, 'N', 8, 0)));
     ASSERT_TRUE(port.StartMonitor());
 
     const Bytes frame = Frame(10, 0x44);

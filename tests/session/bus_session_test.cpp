@@ -73,9 +73,10 @@ protected:
         sim->SetTraceSink(nullptr);
         sim->Start("session-bus");
         session.Port().EnumeratePorts();
-        const auto& names = session.Port().m_portNames;
-        const auto it = std::find(names.begin(), names.end(), "session-bus");
-        return it == names.end() ? 0 : session.Port().m_portNumbers[it - names.begin()];
+        const auto& ports = session.Port().Ports();
+        const auto it = std::find_if(ports.begin(), ports.end(),
+                                     [](const auto& entry) { return entry.name == "session-bus"; });
+        return it == ports.end() ? 0 : it->number;
     }
 
     // Handles received bytes on this thread for `time`.
@@ -106,11 +107,13 @@ TEST_F(BusSessionTest, OpeningAndClosingKeepTheOpenStateAndTheControls) {
     EXPECT_EQ(g_portClosed, 1);
 
     // A number that isn't listed doesn't open, and nothing changes.
-    EXPECT_EQ(session.Open(&owner, 9999, {}), BusSession::OpenResult::Failed);
+    EXPECT_EQ(session.Open(&owner, session.Port().PortEntry(9999), {}),
+              BusSession::OpenResult::Failed);
     EXPECT_FALSE(session.IsOpen());
     EXPECT_EQ(session.Controls(), StatesAtStart(true));
 
-    ASSERT_EQ(session.Open(&owner, port, {}), BusSession::OpenResult::Open);
+    ASSERT_EQ(session.Open(&owner, session.Port().PortEntry(port), {}),
+              BusSession::OpenResult::Open);
     EXPECT_EQ(g_portClosed, 0);
     EXPECT_TRUE(session.MonitorStarted());
     EXPECT_TRUE(session.Controls().searchEnabled);
@@ -130,7 +133,8 @@ TEST_F(BusSessionTest, SearchGoesToTheCurrentTabsTypeAndFillsItsRecords) {
                                     {SimModel::Mirell, 7, kSequencer},
                                     {SimModel::Oskan, 9, kPowerDevice}});
     session.SetCurrentTab(kTabTarvo);
-    ASSERT_EQ(session.Open(&owner, port, {}), BusSession::OpenResult::Open);
+    ASSERT_EQ(session.Open(&owner, session.Port().PortEntry(port), {}),
+              BusSession::OpenResult::Open);
 
     session.ChangeTab(kTabMirell);
     EXPECT_EQ(session.DeviceType(), kTypeMirell);
@@ -160,7 +164,8 @@ TEST_F(BusSessionTest, SearchGoesToTheCurrentTabsTypeAndFillsItsRecords) {
 TEST_F(BusSessionTest, AutomaticAssignmentHandsOutAddressesFromTheFirstOne) {
     const unsigned port = StartBus({{SimModel::Tarvo, 1, kPanelA}, {SimModel::Tarvo, 1, kPanelB}});
     session.SetCurrentTab(kTabTarvo);
-    ASSERT_EQ(session.Open(&owner, port, {}), BusSession::OpenResult::Open);
+    ASSERT_EQ(session.Open(&owner, session.Port().PortEntry(port), {}),
+              BusSession::OpenResult::Open);
 
     session.StartAutoAssign(40);
     ASSERT_EQ(view.statusLines.size(), 1u);
@@ -179,7 +184,8 @@ TEST_F(BusSessionTest, AddressWriteNeedsTheSequencersStateAndRenamesTheDevice) {
     const unsigned port =
         StartBus({{SimModel::Mirell, 5, kSequencer}, {SimModel::Oskan, 6, kPowerDevice}});
     session.SetCurrentTab(kTabTarvo);
-    ASSERT_EQ(session.Open(&owner, port, {}), BusSession::OpenResult::Open);
+    ASSERT_EQ(session.Open(&owner, session.Port().PortEntry(port), {}),
+              BusSession::OpenResult::Open);
 
     // On the TARVO tab there is no address write.
     EXPECT_FALSE(session.SendAddressWrite(5, 20, &kSequencer));
@@ -201,7 +207,8 @@ TEST_F(BusSessionTest, AddressWriteNeedsTheSequencersStateAndRenamesTheDevice) {
 TEST_F(BusSessionTest, TheConfigurationReplyReachesTheViewOnlyOnTheTarvoTab) {
     const unsigned port = StartBus({{SimModel::Tarvo, 4, kPanelA}});
     session.SetCurrentTab(kTabTarvo);
-    ASSERT_EQ(session.Open(&owner, port, {}), BusSession::OpenResult::Open);
+    ASSERT_EQ(session.Open(&owner, session.Port().PortEntry(port), {}),
+              BusSession::OpenResult::Open);
 
     session.SendReadConfig(4);
     ASSERT_TRUE(HandleUntil([&] { return !view.configs.empty(); }));

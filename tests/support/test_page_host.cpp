@@ -39,9 +39,9 @@ TestPageHost::TestPageHost(bool openPort)
     m_pty = std::make_unique<PseudoTerminal>();
     m_pty->Publish(name);
     m_port.EnumeratePorts();
-    for (std::size_t i = 0; i < m_port.m_portNames.size(); ++i) {
-        if (m_port.m_portNames[i] == name) {
-            m_ready = m_port.OpenPort(&m_owner, m_port.m_portNumbers[i], 9600, 'N', 8, 0) &&
+    for (const SerialPortEntry& entry : m_port.Ports()) {
+        if (entry.name == name) {
+            m_ready = m_port.OpenPort(&m_owner, entry, MakeLineSettings(9600, 'N', 8, 0)) &&
                       m_port.StartMonitor();
         }
     }

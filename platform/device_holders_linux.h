@@ -2,7 +2,8 @@
 // Which programs hold a device open: the scan behind "the port is busy, and this is who has it".
 // The advisory lock that exclusive openers take is looked up in <proc>/locks; every process's
 // open descriptors are looked at in <proc>/<pid>/fd. Processes whose descriptors can't be read
-// (another user's, without the right to look) are passed over.
+// (another user's, without the right to look) are passed over. Only platform's Linux sources
+// (and tests) include this header.
 
 #include <sys/types.h>
 

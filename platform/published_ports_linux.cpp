@@ -1,5 +1,3 @@
-#include "platform/published_ports.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,9 +9,29 @@
 #include <mutex>
 #include <set>
 
+#include "platform/published_ports.h"
+
+namespace {
+
+// `folder` without trailing "/" and "/." : "ports/" and "ports/." name the folder "ports" itself,
+// and would let a link named so pass as a directory.
+std::string WithoutTrailingDots(std::string folder) {
+    for (;;) {
+        if (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        } else if (folder.size() > 2 && folder.compare(folder.size() - 2, 2, "/.") == 0) {
+            folder.resize(folder.size() - 2);
+        } else {
+            return folder;
+        }
+    }
+}
+
+}  // namespace
+
 std::string PublishedPortsFolder() {
     if (const char* dir = std::getenv("RAVLIN_PORT_DIR"); dir && *dir) {
-        return dir;
+        return WithoutTrailingDots(dir);
     }
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
         return std::string(runtime) + "/ravlin-ports";
@@ -29,7 +47,8 @@ FolderCheck CheckPublishedPortsFolder(const std::string& folder, std::string* re
         return FolderCheck::Refused;
     };
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) {
+    const std::string path = WithoutTrailingDots(folder);
+    if (::lstat(path.c_str(), &st) != 0) {
         if (errno == ENOENT) {
             return FolderCheck::Missing;
         }

@@ -1,6 +1,6 @@
-#include "platform/system_error_text.h"
-
 #include <string.h>
+
+#include "platform/system_error_text.h"
 
 std::string SystemErrorText(int errorNumber) {
     char buffer[256] = {};

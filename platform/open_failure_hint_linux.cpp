@@ -1,10 +1,10 @@
-#include "serial/open_failure_hint.h"
+#include "platform/open_failure_hint_linux.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <vector>
 
-#include "platform/device_holders.h"
+#include "platform/device_holders_linux.h"
 #include "platform/system_error_text.h"
 
 namespace {
@@ -20,6 +20,10 @@ std::string ShownPath(const std::string& path) {
 }
 
 }  // namespace
+
+std::string OpenFailureHint(const std::string& path, int error) {
+    return OpenFailureHint(path, error, "/proc");
+}
 
 std::string OpenFailureHint(const std::string& path, int error, const std::string& procRoot) {
     if (path.empty() || error == ENOENT || error == ENODEV || error == ENXIO) {

@@ -1,5 +1,5 @@
-#include "platform/tty_device.h"
-
+// SerialDevice on a Linux tty: exclusive open (flock and TIOCEXCL), termios2 line settings,
+// tcflush for the purge, FIONREAD and TIOCOUTQ for the queue counts, poll for the waits.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -11,12 +11,20 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/manual_reset_event.h"
+#include "platform/line_settings_linux.h"
+#include "platform/native_handles_linux.h"
+#include "platform/serial_device.h"
 
 namespace {
 
 std::mutex g_probeMutex;
 OutputQueueProbe g_outputQueueProbe;  // guarded by g_probeMutex
+
+constexpr int kDrainPollMs = 2;
+
+int EventFd(const ManualResetEvent* event) {
+    return event ? event->GetNative().fd : -1;
+}
 
 }  // namespace
 
@@ -25,11 +33,17 @@ OutputQueueProbe SetOutputQueueProbe(OutputQueueProbe probe) {
     return std::exchange(g_outputQueueProbe, std::move(probe));
 }
 
-TtyDevice::~TtyDevice() {
+SerialDevice::SerialDevice() : m_native(std::make_unique<Native>()) {}
+
+SerialDevice::~SerialDevice() {
     Close();
 }
 
-bool TtyDevice::Open(const std::string& path) {
+bool SerialDevice::IsOpen() const {
+    return m_native->fd >= 0;
+}
+
+bool SerialDevice::Open(const std::string& path) {
     Close();
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -49,36 +63,38 @@ bool TtyDevice::Open(const std::string& path) {
         errno = err;
         return false;
     }
-    m_fd = fd;
-    m_begin = m_end = 0;
+    m_native->fd = fd;
+    m_native->begin = m_native->end = 0;
     return true;
 }
 
-void TtyDevice::Close() {
-    if (m_fd < 0) {
+void SerialDevice::Close() {
+    Native& n = *m_native;
+    if (n.fd < 0) {
         return;
     }
-    (void)::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
-    m_fd = -1;
-    m_begin = m_end = 0;
+    (void)::ioctl(n.fd, TIOCNXCL);
+    ::close(n.fd);
+    n.fd = -1;
+    n.begin = n.end = 0;
 }
 
-bool TtyDevice::IsHangUp(int errorNumber) {
+bool SerialDevice::IsHangUp(int errorNumber) {
     return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV;
 }
 
-bool TtyDevice::GetLineSettings(LineSettings* settings) const {
-    return GetTtyLineSettings(m_fd, settings);
+bool SerialDevice::GetLineSettings(LineSettings* settings) const {
+    return GetTtyLineSettings(m_native->fd, settings);
 }
 
-bool TtyDevice::SetLineSettings(const LineSettings& settings) {
-    return SetTtyLineSettings(m_fd, settings);
+bool SerialDevice::SetLineSettings(const LineSettings& settings) {
+    return SetTtyLineSettings(m_native->fd, settings);
 }
 
-bool TtyDevice::Purge() {
-    m_begin = m_end = 0;
-    if (::tcflush(m_fd, TCIFLUSH) != 0) {
+bool SerialDevice::Purge() {
+    Native& n = *m_native;
+    n.begin = n.end = 0;
+    if (::tcflush(n.fd, TCIFLUSH) != 0) {
         return false;
     }
     // Output is discarded only while the device itself counts some as unsent. A
@@ -86,19 +102,20 @@ bool TtyDevice::Purge() {
     // not read yet: bytes that have already left this side. A write followed at once by the
     // next request's purge would lose the tail of the first request.
     int unsent = 0;
-    if (::ioctl(m_fd, TIOCOUTQ, &unsent) != 0) {
+    if (::ioctl(n.fd, TIOCOUTQ, &unsent) != 0) {
         return false;
     }
-    return unsent <= 0 || ::tcflush(m_fd, TCOFLUSH) == 0;
+    return unsent <= 0 || ::tcflush(n.fd, TCOFLUSH) == 0;
 }
 
-bool TtyDevice::QueuedInput(std::size_t* count) {
-    if (m_end > m_begin) {
-        *count = m_end - m_begin;
+bool SerialDevice::QueuedInput(std::size_t* count) {
+    const Native& n = *m_native;
+    if (n.end > n.begin) {
+        *count = n.end - n.begin;
         return true;
     }
     int queued = 0;
-    if (::ioctl(m_fd, FIONREAD, &queued) != 0) {
+    if (::ioctl(n.fd, FIONREAD, &queued) != 0) {
         *count = 0;
         return false;
     }
@@ -106,34 +123,37 @@ bool TtyDevice::QueuedInput(std::size_t* count) {
     return true;
 }
 
-TtyDevice::ReadStatus TtyDevice::ReadByte(std::uint8_t* byte) {
-    if (m_begin == m_end) {
-        ssize_t n;
+SerialDevice::ReadStatus SerialDevice::ReadByte(std::uint8_t* byte) {
+    Native& n = *m_native;
+    if (n.begin == n.end) {
+        ssize_t got;
         do {
-            n = ::read(m_fd, m_buffer.data(), m_buffer.size());
-        } while (n < 0 && errno == EINTR);
-        if (n == 0) {
+            got = ::read(n.fd, n.buffer.data(), n.buffer.size());
+        } while (got < 0 && errno == EINTR);
+        if (got == 0) {
             // VMIN=1 on a non-blocking tty: an idle line gives EAGAIN, so 0 is a hang-up.
             errno = EIO;
             return ReadStatus::Gone;
         }
-        if (n < 0) {
+        if (got < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 return ReadStatus::Empty;
             }
             return IsHangUp(errno) ? ReadStatus::Gone : ReadStatus::Failed;
         }
-        m_begin = 0;
-        m_end = static_cast<std::size_t>(n);
+        n.begin = 0;
+        n.end = static_cast<std::size_t>(got);
     }
-    *byte = m_buffer[m_begin++];
+    *byte = n.buffer[n.begin++];
     return ReadStatus::Byte;
 }
 
-long TtyDevice::Write(const std::uint8_t* bytes, std::size_t count, const ManualResetEvent* abort) {
+long SerialDevice::Write(const std::uint8_t* bytes, std::size_t count,
+                         const ManualResetEvent* abort) {
+    const int fd = m_native->fd;
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(m_fd, bytes + done, count - done);
+        const ssize_t n = ::write(fd, bytes + done, count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -145,7 +165,7 @@ long TtyDevice::Write(const std::uint8_t* bytes, std::size_t count, const Manual
             return -1;
         }
         // The output queue is full: wait for room, or for the caller to give up.
-        pollfd fds[2] = {{m_fd, POLLOUT, 0}, {abort ? abort->Fd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {EventFd(abort), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
             return -1;
         }
@@ -156,9 +176,9 @@ long TtyDevice::Write(const std::uint8_t* bytes, std::size_t count, const Manual
     return static_cast<long>(done);
 }
 
-bool TtyDevice::QueuedOutput(std::size_t* count) const {
+bool SerialDevice::QueuedOutput(std::size_t* count) const {
     int queued = 0;
-    if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+    if (::ioctl(m_native->fd, TIOCOUTQ, &queued) != 0) {
         *count = 0;
         return false;
     }
@@ -169,12 +189,12 @@ bool TtyDevice::QueuedOutput(std::size_t* count) const {
         probe = g_outputQueueProbe;
     }
     if (probe) {
-        *count = probe(m_fd);
+        *count = probe();
     }
     return true;
 }
 
-TtyDevice::DrainStatus TtyDevice::WaitUntilSent(const ManualResetEvent* abort) {
+SerialDevice::DrainStatus SerialDevice::WaitUntilSent(const ManualResetEvent* abort) {
     // tcdrain would block until the line is idle with no way to give up, so the queue is polled
     // instead, sleeping on the abort event between looks.
     for (;;) {
@@ -185,7 +205,7 @@ TtyDevice::DrainStatus TtyDevice::WaitUntilSent(const ManualResetEvent* abort) {
         if (queued == 0) {
             return DrainStatus::Sent;
         }
-        pollfd fd = {abort ? abort->Fd() : -1, POLLIN, 0};
+        pollfd fd = {EventFd(abort), POLLIN, 0};
         const int n = ::poll(&fd, 1, kDrainPollMs);
         if (n < 0 && errno != EINTR) {
             return DrainStatus::Failed;

@@ -1,6 +1,7 @@
-#include "serial/port_watcher.h"
+#include "platform/port_watcher_linux.h"
 
 #include <libudev.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -29,7 +31,11 @@ void AddToEpoll(int epoll, int fd) {
 
 }  // namespace
 
-PortWatcher::PortWatcher(std::string publishedDir, bool systemDevices)
+std::unique_ptr<IPortWatcher> CreatePortWatcher(std::string publishedDir, bool systemDevices) {
+    return std::make_unique<LinuxPortWatcher>(std::move(publishedDir), systemDevices);
+}
+
+LinuxPortWatcher::LinuxPortWatcher(std::string publishedDir, bool systemDevices)
     : m_folder(std::move(publishedDir)) {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
     if (m_epoll < 0) {
@@ -66,7 +72,7 @@ PortWatcher::PortWatcher(std::string publishedDir, bool systemDevices)
     }
 }
 
-PortWatcher::~PortWatcher() {
+LinuxPortWatcher::~LinuxPortWatcher() {
     if (m_monitor) {
         ::udev_monitor_unref(m_monitor);
     }
@@ -81,19 +87,31 @@ PortWatcher::~PortWatcher() {
     }
 }
 
-void PortWatcher::WatchFolder() {
+void LinuxPortWatcher::WatchFolder() {
     // Adding a watch that exists already gives the same one back; a missing folder gives -1
     // and is watched for through its parent.
     m_folderWatch = ::inotify_add_watch(m_inotify, m_folder.c_str(), kFolderEvents);
 }
 
-bool PortWatcher::TakeEvents() {
+bool LinuxPortWatcher::WaitForEvents(int timeoutMs) {
+    if (m_epoll < 0) {
+        return false;
+    }
+    pollfd fd{m_epoll, POLLIN, 0};
+    int n;
+    do {
+        n = ::poll(&fd, 1, timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+bool LinuxPortWatcher::TakeEvents() {
     const bool folder = TakeFolderEvents();
     const bool devices = TakeDeviceEvents();
     return folder || devices;
 }
 
-bool PortWatcher::TakeFolderEvents() {
+bool LinuxPortWatcher::TakeFolderEvents() {
     if (m_inotify < 0) {
         return false;
     }
@@ -133,7 +151,7 @@ bool PortWatcher::TakeFolderEvents() {
     return changed;
 }
 
-bool PortWatcher::TakeDeviceEvents() {
+bool LinuxPortWatcher::TakeDeviceEvents() {
     if (!m_monitor) {
         return false;
     }

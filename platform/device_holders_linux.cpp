@@ -1,4 +1,4 @@
-#include "platform/device_holders.h"
+#include "platform/device_holders_linux.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -1,5 +1,3 @@
-#include "platform/text_file_write.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/system_error_text.h"
+#include "platform/text_file_write.h"
 
 namespace {
 

@@ -1,48 +1,51 @@
 #pragma once
 // A serial device as the engine uses it (the stand-in for a COM handle): opened exclusively,
-// non-blocking, with the operations the engine needs. Input is read from the kernel in large
+// non-blocking, with the operations the engine needs. Input is read from the system in large
 // chunks into a user-space buffer and served one byte at a time from there, so taking a byte
 // costs far less than one system call; the queued-input count and the purge both take that
 // buffer into account, so it is invisible to the caller.
 //
+// The system's handle stays inside the platform: Native is defined by the implementation
+// (native_handles_linux.h for serial_device_linux.cpp), and only the platform's own waits use
+// it. Failures give the system's error number in errno.
+//
 // Not thread-safe: the engine serialises all calls on one device.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings.h"
 
 class ManualResetEvent;
 
-class TtyDevice {
+class SerialDevice {
 public:
-    TtyDevice() = default;
-    ~TtyDevice();
-    TtyDevice(const TtyDevice&) = delete;
-    TtyDevice& operator=(const TtyDevice&) = delete;
+    SerialDevice();
+    ~SerialDevice();
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens the device for reading and writing, without making it the controlling terminal,
-    // and takes it exclusively: an advisory lock (which also holds against root) and the tty's
-    // exclusive mode. False with errno when it can't be opened; EBUSY when another holder has it.
+    // Opens the device for reading and writing and takes it exclusively: no other program (on
+    // Linux not even root's) opens it while it is held. False with errno when it can't be
+    // opened; EBUSY when another holder has it.
     bool Open(const std::string& path);
     // Gives up the exclusive mode and closes. Safe when not open.
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
+    bool IsOpen() const;
 
     bool GetLineSettings(LineSettings* settings) const;
     bool SetLineSettings(const LineSettings& settings);
 
-    // Discards input not yet read (the kernel's queue and the user-space buffer) and output not
+    // Discards input not yet read (the system's queue and the user-space buffer) and output not
     // yet sent, as far as the device counts it unsent (its own output-queue count, never the
     // test probe's). False with errno when the device refuses (the buffer is emptied anyway).
     bool Purge();
 
-    // Bytes waiting to be read: the user-space buffer, plus the kernel's input queue. The
-    // kernel is only asked while the buffer is empty, so serving buffered bytes costs no system
+    // Bytes waiting to be read: the user-space buffer, plus the system's input queue. The
+    // system is only asked while the buffer is empty, so serving buffered bytes costs no system
     // call; bytes that arrive meanwhile are counted once the buffer is used up. False with
     // errno when the device refuses (a device that is gone).
     bool QueuedInput(std::size_t* count);
@@ -77,18 +80,18 @@ public:
     // milliseconds, and the wait ends at once when `abort` becomes signalled.
     DrainStatus WaitUntilSent(const ManualResetEvent* abort);
 
+    // The system's handle and the input buffer, for the platform's own waits.
+    struct Native;
+    Native& GetNative() { return *m_native; }
+    const Native& GetNative() const { return *m_native; }
+
 private:
-    static constexpr std::size_t kBufferSize = 4096;
-    static constexpr int kDrainPollMs = 2;
-    int m_fd = -1;
-    std::array<std::uint8_t, kBufferSize> m_buffer{};
-    std::size_t m_begin = 0;
-    std::size_t m_end = 0;
+    std::unique_ptr<Native> m_native;
 };
 
 // A pseudo-terminal has no output queue to speak of (its count is always 0), so a test that needs
 // a line still sending installs a probe that answers for the count of every device: it is asked
-// after the kernel's own query succeeded, so a device that is gone still reports its error.
-// Returns the previous probe; an empty one restores the kernel's count. Any thread may call it.
-using OutputQueueProbe = std::function<std::size_t(int fd)>;
+// after the system's own query succeeded, so a device that is gone still reports its error.
+// Returns the previous probe; an empty one restores the system's count. Any thread may call it.
+using OutputQueueProbe = std::function<std::size_t()>;
 OutputQueueProbe SetOutputQueueProbe(OutputQueueProbe probe);

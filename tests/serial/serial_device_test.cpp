@@ -1,9 +1,8 @@
-// The tty stand-in's user-space input buffer and the three-slot wait.
+// The serial device's user-space input buffer and the three-slot wait.
 
-#include "platform/tty_device.h"
+#include "platform/serial_device.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include "platform/manual_reset_event.h"
 #include "platform/pseudo_terminal.h"
@@ -12,17 +11,17 @@
 
 using namespace serial_test;
 
-TEST(TtyDevice, QueuedCountAndPurgeCoverTheUserSpaceBuffer) {
+TEST(SerialDevice, QueuedCountAndPurgeCoverTheUserSpaceBuffer) {
     PseudoTerminal pty;
-    TtyDevice tty;
+    SerialDevice tty;
     ASSERT_TRUE(tty.Open(pty.SlavePath()));
     ASSERT_TRUE(tty.SetLineSettings(LineSettings{}));
 
     std::uint8_t byte = 0;
-    EXPECT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Empty);
+    EXPECT_EQ(tty.ReadByte(&byte), SerialDevice::ReadStatus::Empty);
     pty.Write({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     ASSERT_TRUE(WaitUntil([&] { return SlaveQueued(pty) == 10; }));
-    ASSERT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Byte);
+    ASSERT_EQ(tty.ReadByte(&byte), SerialDevice::ReadStatus::Byte);
     EXPECT_EQ(byte, 1);
     EXPECT_EQ(SlaveQueued(pty), 0) << "one read took everything into the buffer";
     std::size_t queued = 0;
@@ -32,27 +31,27 @@ TEST(TtyDevice, QueuedCountAndPurgeCoverTheUserSpaceBuffer) {
     ASSERT_TRUE(tty.Purge());
     ASSERT_TRUE(tty.QueuedInput(&queued));
     EXPECT_EQ(queued, 0u);
-    EXPECT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Empty);
+    EXPECT_EQ(tty.ReadByte(&byte), SerialDevice::ReadStatus::Empty);
 
     pty.Write({42});
     ASSERT_TRUE(WaitUntil([&] { return SlaveQueued(pty) == 1; }));
-    ASSERT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Byte);
+    ASSERT_EQ(tty.ReadByte(&byte), SerialDevice::ReadStatus::Byte);
     EXPECT_EQ(byte, 42) << "bytes after the purge are read normally";
 
-    TtyDevice other;
+    SerialDevice other;
     EXPECT_FALSE(other.Open(pty.SlavePath())) << "held exclusively";
     EXPECT_EQ(errno, EBUSY);
 
     pty.CloseMaster();
     pty.CloseSlave();
-    ASSERT_TRUE(WaitUntil([&] { return tty.ReadByte(&byte) == TtyDevice::ReadStatus::Gone; }));
+    ASSERT_TRUE(WaitUntil([&] { return tty.ReadByte(&byte) == SerialDevice::ReadStatus::Gone; }));
 }
 
-TEST(TtyDevice, APurgeNeverCutsWhatWasAlreadyWritten) {
+TEST(SerialDevice, APurgeNeverCutsWhatWasAlreadyWritten) {
     // Each request is written and the next one purges first, with the other end not reading
     // meanwhile: every byte written must still reach it, in order.
     PseudoTerminal pty;
-    TtyDevice tty;
+    SerialDevice tty;
     ASSERT_TRUE(tty.Open(pty.SlavePath()));
     ASSERT_TRUE(tty.SetLineSettings(LineSettings{}));
     for (int round = 0; round < 20; ++round) {
@@ -71,29 +70,29 @@ TEST(TtyDevice, APurgeNeverCutsWhatWasAlreadyWritten) {
     ASSERT_TRUE(WaitUntil([&] { return SlaveQueued(pty) == 3; }));
     ASSERT_TRUE(tty.Purge());
     std::uint8_t byte = 0;
-    EXPECT_EQ(tty.ReadByte(&byte), TtyDevice::ReadStatus::Empty);
+    EXPECT_EQ(tty.ReadByte(&byte), SerialDevice::ReadStatus::Empty);
 }
 
 TEST(WaitSlots, TheLowestReadySlotWins) {
     PseudoTerminal pty;
-    TtyDevice tty;
+    SerialDevice tty;
     ASSERT_TRUE(tty.Open(pty.SlavePath()));
     ManualResetEvent shutdown;
     ManualResetEvent write;
 
-    EXPECT_EQ(WaitForSlots(shutdown, write, tty.Fd(), 0).slot, -1);
+    EXPECT_EQ(WaitForSlots(shutdown, write, &tty, 0).slot, -1);
     pty.Write({7});
-    const SlotWaitResult input = WaitForSlots(shutdown, write, tty.Fd(), 10000);
+    const SlotWaitResult input = WaitForSlots(shutdown, write, &tty, 10000);
     EXPECT_EQ(input.slot, 2);
-    EXPECT_TRUE(input.ttyEvents & POLLIN);
+    EXPECT_TRUE(input.readable);
 
     write.Set();
     write.Set();
-    EXPECT_EQ(WaitForSlots(shutdown, write, tty.Fd(), 0).slot, 1);
+    EXPECT_EQ(WaitForSlots(shutdown, write, &tty, 0).slot, 1);
     shutdown.Set();
-    EXPECT_EQ(WaitForSlots(shutdown, write, tty.Fd(), 0).slot, 0);
+    EXPECT_EQ(WaitForSlots(shutdown, write, &tty, 0).slot, 0);
     shutdown.Reset();
     write.Reset();  // one reset clears however many sets
     EXPECT_FALSE(write.IsSet());
-    EXPECT_EQ(WaitForSlots(shutdown, write, -1, 0).slot, -1) << "slot 2 left out";
+    EXPECT_EQ(WaitForSlots(shutdown, write, nullptr, 0).slot, -1) << "slot 2 left out";
 }

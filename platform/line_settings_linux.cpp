@@ -1,6 +1,6 @@
 // The only file that speaks termios2: <asm/termbits.h> can't share a translation unit with
 // <termios.h>, so nothing else here includes it.
-#include "platform/tty_line_settings.h"
+#include "platform/line_settings_linux.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
@@ -11,23 +11,23 @@
 namespace {
 
 constexpr std::uint32_t kFormatMask = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
-// The CSIZE value of each byte size from 5 to 8.
-constexpr std::uint32_t kByteSizeFlags[] = {CS5, CS6, CS7, CS8};
-constexpr std::uint8_t kMinByteSize = 5;
+// The CSIZE value of each number of data bits from 5 to 8.
+constexpr std::uint32_t kDataBitsFlags[] = {CS5, CS6, CS7, CS8};
+constexpr std::uint8_t kMinDataBits = 5;
 
 }  // namespace
 
 LineControlFlags ComputeLineControlFlags(const LineSettings& settings) {
     LineControlFlags flags;
     flags.mask = kFormatMask;
-    flags.valid = settings.baudRate != 0;
-    const unsigned sizeIndex = unsigned{settings.byteSize} - kMinByteSize;  // wraps below 5
-    if (sizeIndex < std::size(kByteSizeFlags)) {
-        flags.set |= kByteSizeFlags[sizeIndex];
+    flags.valid = settings.baud != 0;
+    const unsigned sizeIndex = unsigned{settings.dataBits} - kMinDataBits;  // wraps below 5
+    if (sizeIndex < std::size(kDataBitsFlags)) {
+        flags.set |= kDataBitsFlags[sizeIndex];
     } else {
         flags.valid = false;
     }
-    const bool fiveBits = settings.byteSize == kMinByteSize;
+    const bool fiveBits = settings.dataBits == kMinDataBits;
     switch (settings.stopBits) {
         case StopBits::One:
             break;
@@ -70,17 +70,17 @@ bool GetTtyLineSettings(int fd, LineSettings* settings) {
     if (::ioctl(fd, TCGETS2, &t) != 0) {
         return false;
     }
-    settings->baudRate = t.c_ospeed;
-    settings->byteSize = 8;
-    for (std::size_t i = 0; i < std::size(kByteSizeFlags); ++i) {
-        if ((t.c_cflag & CSIZE) == kByteSizeFlags[i]) {
-            settings->byteSize = static_cast<std::uint8_t>(kMinByteSize + i);
+    settings->baud = t.c_ospeed;
+    settings->dataBits = 8;
+    for (std::size_t i = 0; i < std::size(kDataBitsFlags); ++i) {
+        if ((t.c_cflag & CSIZE) == kDataBitsFlags[i]) {
+            settings->dataBits = static_cast<std::uint8_t>(kMinDataBits + i);
         }
     }
     if (!(t.c_cflag & CSTOPB)) {
         settings->stopBits = StopBits::One;
     } else {
-        settings->stopBits = settings->byteSize == 5 ? StopBits::OnePointFive : StopBits::Two;
+        settings->stopBits = settings->dataBits == 5 ? StopBits::OnePointFive : StopBits::Two;
     }
     if (!(t.c_cflag & PARENB)) {
         settings->parity = Parity::None;
@@ -109,8 +109,8 @@ bool SetTtyLineSettings(int fd, const LineSettings& settings) {
     t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~(kFormatMask | CBAUD | (CBAUD << IBSHIFT) | CRTSCTS);
     t.c_cflag |= flags.set | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
-    t.c_ispeed = settings.baudRate;
-    t.c_ospeed = settings.baudRate;
+    t.c_ispeed = settings.baud;
+    t.c_ospeed = settings.baud;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     if (::ioctl(fd, TCSETS2, &t) != 0) {
