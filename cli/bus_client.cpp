@@ -182,6 +182,9 @@ void BusClient::LoadTarvoConfig(const TarvoConfigBlock& block) {
     m_configs.push_back(reply);
     m_inFrames += kLongReplyLength;
     m_lastFrame = Clock::now();
+    if (m_listener) {
+        m_listener->OnConfig(reply.source, block);
+    }
 }
 
 void BusClient::OnFrame(const std::uint8_t* frame) {
@@ -203,10 +206,16 @@ void BusClient::OnFrame(const std::uint8_t* frame) {
             }
         }
     }
+    if (m_listener) {
+        m_listener->OnFrame(frame);
+    }
 }
 
 void BusClient::OnAddressHandedOut(const std::uint8_t* request, std::uint8_t address) {
     HandedOutAddress h{address, {}, false};
     std::copy_n(request + 6, 4, h.identity.begin());
     m_handedOut.push_back(h);
+    if (m_listener) {
+        m_listener->OnAddressHandedOut(request, address);
+    }
 }

@@ -49,6 +49,16 @@ struct ConfigReply {
     std::chrono::milliseconds longestSilence{0};
 };
 
+// Hears what the bus brings as it arrives, on the tool's thread, after BusClient kept it (the
+// commissioning project's runs take it from here).
+class IBusListener {
+public:
+    virtual ~IBusListener() = default;
+    virtual void OnFrame(const std::uint8_t* frame /*10 bytes*/) = 0;
+    virtual void OnConfig(std::uint8_t source, const TarvoConfigBlock& block) = 0;
+    virtual void OnAddressHandedOut(const std::uint8_t* request, std::uint8_t address) = 0;
+};
+
 class BusClient : private ISessionView, private ISerialTap {
 public:
     using Clock = std::chrono::steady_clock;
@@ -85,8 +95,11 @@ public:
     // What the port said while opening (line settings it refused), in the tool's words.
     const std::vector<std::string>& Warnings() const { return m_warnings; }
 
-    // The frames the engine wrote, in order.
+    // The frames the engine wrote, in order, and how many.
     std::vector<std::vector<std::uint8_t>> WrittenFrames() const;
+    std::size_t WrittenCount() const { return m_writtenCount.load(); }
+    // Tells `listener` (nullptr: nobody) of what arrives from now on.
+    void SetListener(IBusListener* listener) { m_listener = listener; }
     // The time a character takes on the line at the rate the port was opened with.
     std::chrono::microseconds CharacterTime() const { return m_charTime; }
 
@@ -162,4 +175,5 @@ private:
     std::vector<std::array<std::uint8_t, 10>> m_frames;
     std::vector<ConfigReply> m_configs;
     Clock::time_point m_lastFrame{};
+    IBusListener* m_listener = nullptr;
 };

@@ -27,6 +27,8 @@ enum Option : unsigned {
     kFile = 1u << 7,
     kIdentity = 1u << 8,
     kRates = 1u << 9,
+    kTypes = 1u << 10,
+    kSeconds = 1u << 11,
 };
 
 struct CommandInfo {
@@ -102,9 +104,54 @@ const CommandInfo kCommands[] = {
      "long as their answers take at that rate, and prints per rate the valid frames and the\n"
      "bytes that formed none. Names the rate the devices answer at; exit 1 when none did.\n",
      0},
+    // Commissioning projects (cli/project_commands.cpp): the plan of a bus in a TOML file.
+    {CliCommand::ProjectCapture, "project capture", kPort | kLine | kTypes | kWait | kFile,
+     kPort | kFile,
+     "orvalctl project capture --port P [--types tarvo,mirell,oskan] [--wait S] --file F "
+     "[line options] [--json]",
+     "Searches the bus for every model (or those --types names), reads back every TARVO panel\n"
+     "that answered alone at its address, and writes the project file F of what is there: the\n"
+     "as-built record (written whole or not at all). Each search ends a moment after the last\n"
+     "answer, or after S seconds (default 1) when nobody answers. Exit 1 when a clash was found\n"
+     "or a panel did not answer its read-back.\n",
+     1.0},
+    {CliCommand::ProjectCheck, "project check", kPort | kFile | kWait, kPort | kFile,
+     "orvalctl project check --port P --file F [--wait S] [--json]",
+     "Holds the project F against the bus and gives each device one status: ok, missing,\n"
+     "unexpected, clash, or differs (a TARVO whose read-back differs from the plan, with each\n"
+     "field). Nothing is written. The port takes the line settings of the file's [bus]. Exit 0\n"
+     "when every device is ok, 1 otherwise, 2 for a bad file (nothing is sent).\n",
+     1.0},
+    {CliCommand::ProjectApply, "project apply", kPort | kFile | kWait, kPort | kFile,
+     "orvalctl project apply --port P --file F [--wait S] [--json]",
+     "A check, then the planned key configuration written to every panel that differs, through\n"
+     "the window's write sequence, and read back: ok when it took, failed with the field that\n"
+     "did not. Nothing is written to a clash or to a device the plan lacks. Exit 0 when every\n"
+     "device is ok.\n",
+     1.0},
+    {CliCommand::ProjectResolve, "project resolve", kPort | kFile | kWait, kPort | kFile,
+     "orvalctl project resolve --port P --file F [--wait S] [--json]",
+     "Mends clashes and replaced devices: devices that share an address and a device standing in\n"
+     "for a missing one get planned addresses by identity (MIRELL and OSKAN by an address write\n"
+     "that names the identity, TARVO by an automatic assignment whose answers the plan chooses);\n"
+     "a TARVO taking a missing panel's place gets its key configuration. A search afterwards\n"
+     "shows whether each device moved. Exit 0 when every device is ok.\n",
+     2.0},
+    {CliCommand::Identify, "identify", kPort | kLine | kAddress | kSeconds, kPort | kAddress,
+     "orvalctl identify --port P --address A [--seconds S] [line options] [--json]",
+     "Flashes LED1 of the TARVO panel at address A for S seconds (default 10) and switches it\n"
+     "off again, so that it can be found on the wall. Ctrl-C switches it off at once. The panel\n"
+     "does not answer; exit 0 means both frames went out.\n",
+     0},
 };
 
+// The commands that `project` leads to, for its own help.
+constexpr char kProjectPrefix[] = "project ";
+
 constexpr char kToolUsage[] = "orvalctl COMMAND [options]; orvalctl --help";
+
+// The help of `project`: its commands' usage lines.
+std::string ProjectHelp();
 
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& c : kCommands) {
@@ -158,6 +205,25 @@ std::optional<double> ParseSeconds(const std::string& text) {
         return std::nullopt;
     }
     return s;
+}
+
+// "tarvo,oskan": each model once.
+std::optional<std::vector<DeviceModel>> ParseTypes(const std::string& text) {
+    std::vector<DeviceModel> models;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string word = text.substr(start, comma - start);
+        const DeviceModelInfo* model = ModelByName(word);
+        if (!model || std::find(models.begin(), models.end(), model->model) != models.end()) {
+            return std::nullopt;
+        }
+        models.push_back(model->model);
+        if (comma == std::string::npos) {
+            return models;
+        }
+        start = comma + 1;
+    }
 }
 
 std::optional<bool> ParseOnOff(std::string_view word) {
@@ -259,7 +325,7 @@ const OptionSpec kOptions[] = {
          }
          return std::nullopt;
      }},
-    {kFile, "--file", "F", "the key configuration (INI, see orvalctl(1))",
+    {kFile, "--file", "F", "the key configuration (INI) or the project (TOML); see orvalctl(1)",
      [](CliOptions& o, const std::string& v) { return Text(v, "needs a file name", &o.file); }},
     {kRates, "--rates", "LIST", "the rates to try, such as 9600,19200 (default: the table's)",
      [](CliOptions& o, const std::string& v) -> Why {
@@ -297,6 +363,24 @@ const OptionSpec kOptions[] = {
              return Quoted(v) + " is not four bytes in hexadecimal, such as 4D B0 00 02";
          }
          o.identity = id;
+         return std::nullopt;
+     }},
+    {kTypes, "--types", "T,T", "the models to search: tarvo, mirell, oskan (default all)",
+     [](CliOptions& o, const std::string& v) -> Why {
+         const std::optional<std::vector<DeviceModel>> types = ParseTypes(v);
+         if (!types) {
+             return Quoted(v) + " is not a list of " + ModelNameList("and") +
+                    ", each once, separated by commas";
+         }
+         o.types = *types;
+         return std::nullopt;
+     }},
+    {kSeconds, "--seconds", "S", "how long the LED flashes (default 10)",
+     [](CliOptions& o, const std::string& v) -> Why {
+         o.seconds = ParseSeconds(v);
+         if (!o.seconds) {
+             return Quoted(v) + " is no time in seconds (0.001 up to 3600)";
+         }
          return std::nullopt;
      }},
 };
@@ -424,7 +508,9 @@ struct Parser {
 
     bool Run(const std::vector<std::string>& args) {
         // The command is the first word that is no option; before it only --json and --help.
-        for (const std::string& arg : args) {
+        // `project` is followed at once by the word of its command.
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
             if (arg.size() > 1 && arg[0] == '-') {
                 if (arg != "--json" && arg.rfind("--json=", 0) != 0 && arg != "--help" &&
                     arg != "-h") {
@@ -434,6 +520,24 @@ struct Parser {
                                     : "unknown option " + Quoted(arg));
                 }
                 continue;
+            }
+            if (arg + " " == kProjectPrefix) {
+                const std::string word = i + 1 < args.size() ? args[i + 1] : "";
+                if (word == "--help" || word == "-h") {
+                    result.outcome = CliParse::Outcome::Help;
+                    result.text = ProjectHelp();
+                    return true;
+                }
+                info = FindCommand(kProjectPrefix + word);
+                if (!info) {
+                    info = nullptr;
+                    result.usage = "orvalctl project capture|check|apply|resolve [options]";
+                    result.outcome = CliParse::Outcome::Error;
+                    result.text = word.empty() ? "project needs capture, check, apply or resolve"
+                                               : "unknown project command " + Quoted(word);
+                    return false;
+                }
+                break;
             }
             info = FindCommand(arg);
             if (!info) {
@@ -449,7 +553,15 @@ struct Parser {
         app.add_flag("--json", result.options.json)->disable_flag_override();
         CLI::App* sub = nullptr;
         if (info) {
-            sub = app.add_subcommand(info->name, info->help);
+            // "project check": the command under its group.
+            CLI::App* parent = &app;
+            std::string name = info->name;
+            if (name.rfind(kProjectPrefix, 0) == 0) {
+                parent = app.add_subcommand("project", "commissioning projects");
+                parent->set_help_flag();
+                name = name.substr(std::string(kProjectPrefix).size());
+            }
+            sub = parent->add_subcommand(name, info->help);
             sub->set_help_flag();
             sub->formatter(std::make_shared<HelpFormatter>(*info));
             AddOptions(sub, *info);
@@ -494,6 +606,22 @@ struct Parser {
         return true;
     }
 };
+
+std::string ProjectHelp() {
+    std::string text =
+        "Usage: orvalctl project capture|check|apply|resolve [options]\n"
+        "\n"
+        "Commissioning projects: the plan of one bus in a TOML file (format in orvalctl(1)),\n"
+        "captured from the bus, checked against it, applied to it, its clashes and replaced\n"
+        "devices resolved.\n"
+        "\n";
+    for (const CommandInfo& c : kCommands) {
+        if (std::string_view(c.name).rfind(kProjectPrefix, 0) == 0) {
+            text += std::string("  ") + c.usage + "\n";
+        }
+    }
+    return text + "\n'orvalctl project COMMAND --help' tells more about each.\n";
+}
 
 }  // namespace
 

@@ -22,7 +22,12 @@ enum class CliCommand {
     WriteKeyConfig,
     Mirell,
     Oskan,
-    FindBaud
+    FindBaud,
+    ProjectCapture,  // "project capture": commissioning projects (cli/project_commands.h)
+    ProjectCheck,
+    ProjectApply,
+    ProjectResolve,
+    Identify
 };
 
 struct CliOptions {
@@ -39,6 +44,8 @@ struct CliOptions {
     std::string file;                   // --file
     std::optional<std::array<std::uint8_t, 4>> identity;  // --identity
     std::vector<std::uint32_t> rates;                     // --rates
+    std::vector<DeviceModel> types;  // --types: the models a capture searches (all: empty)
+    std::optional<double> seconds;   // --seconds: how long identify flashes (default 10)
 
     // mirell: the function and value to send.
     MirellCommand mirell{0, 0};

@@ -16,6 +16,7 @@
 #include "cli/line_doctor.h"
 #include "cli/output.h"
 #include "cli/port_choice.h"
+#include "cli/project_commands.h"
 #include "platform/text_file.h"
 #include "session/key_config_words.h"
 #include "session/shown_text.h"
@@ -490,6 +491,12 @@ CommandResult Run(const CliOptions& options) {
             return RunDeviceCommand(options);
         case CliCommand::FindBaud:
             return RunFindBaud(options);
+        case CliCommand::ProjectCapture:
+        case CliCommand::ProjectCheck:
+        case CliCommand::ProjectApply:
+        case CliCommand::ProjectResolve:
+        case CliCommand::Identify:
+            return RunProjectCommand(options);
     }
     return {kExitUsage, {}, {}};
 }

@@ -6,6 +6,7 @@
 #include "bus/frame_decode.h"
 #include "cli/json_writer.h"
 #include "cli/key_config_file.h"
+#include "cli/project_output.h"
 #include "session/shown_text.h"
 
 namespace {
@@ -246,6 +247,9 @@ struct Renderer {
         return Format("%s %u: sent %s\n", r.model ? r.model->title : "?",
                       static_cast<unsigned>(r.address), r.frame.c_str());
     }
+
+    std::string operator()(const ProjectRunResult& r) const { return RenderProjectRun(r, json); }
+    std::string operator()(const IdentifyResult& r) const { return RenderIdentify(r, json); }
 };
 
 }  // namespace

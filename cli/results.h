@@ -13,6 +13,7 @@
 #include "bus/device_models.h"
 #include "bus/tarvo_config.h"
 #include "cli/bus_client.h"
+#include "cli/project_results.h"
 #include "serial/port_enumeration.h"
 #include "session/key_config_sequence.h"
 
@@ -72,7 +73,8 @@ struct FindBaudResult {
 // Nothing to print on standard output (a port that would not open, a file refused).
 using CommandOutput =
     std::variant<std::monostate, PortsResult, SearchResult, AssignResult, AutoAssignResult,
-                 ReadConfigResult, WriteKeyConfigResult, DeviceCommandResult, FindBaudResult>;
+                 ReadConfigResult, WriteKeyConfigResult, DeviceCommandResult, FindBaudResult,
+                 ProjectRunResult, IdentifyResult>;
 
 struct CommandResult {
     int status = 0;

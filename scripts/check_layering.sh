@@ -32,22 +32,23 @@ declare -A may_use=(
     [serial]="platform"
     [bus]=""
     [session]="bus serial platform"
-    [cli]="session bus serial platform"
+    [project]="session bus serial platform"
+    [cli]="project session bus serial platform"
     [res]="platform"
     [controls]="platform res"
     [pages]="platform res bus session controls"
-    [app]="platform res bus serial session controls pages"
+    [app]="platform res bus serial session project controls pages"
     [sim]="bus platform"
     [tests]="*"
     [bench]="*"
     [fuzz]="*"
 )
-order=(platform serial bus session cli res controls pages app sim tests bench fuzz)
+order=(platform serial bus session project cli res controls pages app sim tests bench fuzz)
 # Folders whose files include no Qt; in platform/, files named qt_* are the exception.
-no_qt="platform serial bus session cli sim"
+no_qt="platform serial bus session project cli sim"
 # Folders that see no system: they reach it through platform/ (sim/ runs a pseudo-terminal of
 # its own; tests, bench and fuzz may look behind platform's back).
-no_system="serial bus session cli res controls pages app"
+no_system="serial bus session project cli res controls pages app"
 
 problems=0
 

@@ -8,7 +8,7 @@
 RAVLIN_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-noto-cjk ccache libudev-dev
+    fonts-noto-cjk ccache libudev-dev libcli11-dev libtomlplusplus-dev
 )
 # ... and what the tests, the sanitizer and fuzz builds and the package check add (test.sh).
 RAVLIN_PACKAGES=(

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <stdexcept>
 
 #include "platform/pseudo_terminal.h"
@@ -216,6 +217,23 @@ void OrvalSimulator::Run() {
     const int master = m_pty->MasterFd();
     PcFrameReader reader(m_timing.quiet);
     std::vector<std::uint8_t> backlog;  // replies on their way to the line, whole frames
+    // With a line rate: replies still on the line, each with when its last byte arrives, and
+    // when the line is free again.
+    struct OnLine {
+        Clock::time_point end;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::deque<OnLine> onLine;
+    Clock::time_point lineFree{};
+    const auto lineTime = [&](std::size_t bytes) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(
+            static_cast<long long>(bytes) * 10 * 1000000000LL / m_timing.lineRate));
+    };
+    // When a frame of `bytes` that the line takes from `from` on has passed.
+    const auto carry = [&](std::size_t bytes, Clock::time_point from) {
+        lineFree = std::max(lineFree, from) + lineTime(bytes);
+        return lineFree;
+    };
     std::vector<std::string> notes;
     {
         std::lock_guard lock(m_mutex);
@@ -256,6 +274,9 @@ void OrvalSimulator::Run() {
             std::lock_guard lock(m_mutex);
             deadline = Earlier(deadline, m_bus->NextDue());
         }
+        if (!onLine.empty()) {
+            deadline = Earlier(deadline, onLine.front().end);
+        }
         pollfd fds[3] = {
             {m_stopFd, POLLIN, 0},
             {master, static_cast<short>(POLLIN | (backlog.empty() ? 0 : POLLOUT)), 0},
@@ -284,6 +305,7 @@ void OrvalSimulator::Run() {
                     m_bus->ResetConversation();
                     reader.Reset();
                     backlog.clear();
+                    onLine.clear();
                     tcflush(m_slaveFd, TCIFLUSH);
                     Trace(lines, "client", "opened the port");
                 }
@@ -308,8 +330,10 @@ void OrvalSimulator::Run() {
                     continue;
                 }
                 Trace(lines, "PC->bus", HexBytes(e.bytes) + "  | " + DescribePcFrame(e.bytes));
+                const Clock::time_point heard =
+                    m_timing.lineRate == 0 ? Clock::now() : carry(e.bytes.size(), Clock::now());
                 std::lock_guard lock(m_mutex);
-                m_bus->HandleFrame(e.bytes, Clock::now());
+                m_bus->HandleFrame(e.bytes, heard);
                 takeNotes();
                 changed = true;
             }
@@ -355,6 +379,18 @@ void OrvalSimulator::Run() {
             std::lock_guard lock(m_mutex);
             due = m_bus->TakeDue(Clock::now());
             takeNotes();
+        }
+        if (m_timing.lineRate != 0) {
+            // Each reply reaches the PC once the line has carried it, after the one before.
+            for (SimBus::Reply& reply : due) {
+                const Clock::time_point end = carry(reply.bytes.size(), reply.due);
+                onLine.push_back({end, std::move(reply.bytes)});
+            }
+            due.clear();
+            while (!onLine.empty() && onLine.front().end <= Clock::now()) {
+                due.push_back({onLine.front().end, std::move(onLine.front().bytes)});
+                onLine.pop_front();
+            }
         }
         for (SimBus::Reply& reply : due) {
             if (backlog.size() + reply.bytes.size() > kMaxBacklog) {

@@ -27,6 +27,11 @@ struct SimTiming {
     std::chrono::milliseconds assignAnswerTimeout{1000};
     // Pause between one device's address confirmation and the next device's request.
     std::chrono::milliseconds assignNextRequest{50};
+    // The rate of the line in bit/s, 10 bits a byte: what the devices send reaches the PC no
+    // sooner than the line would carry it, one frame after the other, and the PC's frames take
+    // their time on the line before the devices act on them. 0: at once, as a pseudo-terminal
+    // carries it (no line rate at all).
+    unsigned lineRate = 0;
 };
 
 class SimBus {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,35 @@ TEST_F(BusDispatchTest, UnstartedAssignmentHandsOutOne) {
     Feed("FA 09 00 07 21 00 00 00 00 00");
     ASSERT_EQ(view.sent.size(), 1u);
     EXPECT_EQ(Hex(view.sent[0])[5], 1);
+}
+
+TEST_F(BusDispatchTest, AChooserAnswersEachRequestAndLeavesTheCounterAlone) {
+    tx.WithLock([](TxFrame::Bytes& b) { b[1] = 0x09; });
+    dispatcher.StartAutoAssign(20);
+    // The chooser picks by the requester's identity; nothing leaves the request unanswered.
+    dispatcher.SetAddressChooser([](const std::uint8_t* request) -> std::optional<std::uint8_t> {
+        if (request[9] == 0xD4) {
+            return 7;
+        }
+        if (request[9] == 0x01) {
+            return 9;
+        }
+        return std::nullopt;
+    });
+    Feed("FA 09 00 07 21 00 A1 B2 E3 D4");
+    Feed("FA 09 00 07 21 00 00 00 00 01");
+    EXPECT_TRUE(dispatcher.LastRequestAnswered());
+    Feed("FA 09 00 07 21 00 00 00 00 02");
+    EXPECT_FALSE(dispatcher.LastRequestAnswered());
+    EXPECT_EQ(view.sent, (std::vector<std::string>{"FA 09 07 00 22 07 A1 B2 E3 D4",
+                                                   "FA 09 07 00 22 09 00 00 00 01"}));
+    EXPECT_EQ(dispatcher.NextAddress(), 20);
+
+    // Without it the counter answers as before, from where it stood.
+    dispatcher.SetAddressChooser(nullptr);
+    Feed("FA 09 00 07 21 00 A1 B2 E3 D4");
+    EXPECT_EQ(view.sent.back(), "FA 09 07 00 22 14 A1 B2 E3 D4");
+    EXPECT_EQ(dispatcher.NextAddress(), 21);
 }
 
 TEST_F(BusDispatchTest, LongReplyReachesTarvoPageOnlyOnItsTab) {

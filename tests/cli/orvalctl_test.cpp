@@ -79,6 +79,12 @@ protected:
         }
         return frames;
     }
+    // The simulator's port number: a published port's number follows its pseudo-terminal,
+    // 901 + n for /dev/pts/n (other programs' terminals decide n).
+    std::string SimNumber() const {
+        const std::string slave = m_sim->SlavePath();
+        return std::to_string(901 + std::stoi(slave.substr(slave.rfind('/') + 1)));
+    }
     SimDeviceState Device(const SimIdentity& id) const {
         for (const SimDeviceState& d : m_sim->Devices()) {
             if (d.identity == id) {
@@ -107,14 +113,15 @@ TEST_F(OrvalctlTest, PortsListsThePublishedSimulatorAsTheWindowDoes) {
     const Result plain = Tool({"ports"});
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_TRUE(Has(plain.out, "NAME")) << plain.out;
-    EXPECT_TRUE(std::regex_search(plain.out, std::regex(std::string("\n") + kPortName + " +901  " +
-                                                        m_sim->PortPath() + "\n")))
+    EXPECT_TRUE(
+        std::regex_search(plain.out, std::regex(std::string("\n") + kPortName + " +" + SimNumber() +
+                                                "  " + m_sim->PortPath() + "\n")))
         << plain.out;
 
     const Result json = Tool({"ports", "--json"});
     EXPECT_EQ(json.status, 0) << json.err;
-    EXPECT_TRUE(Has(json.out, "{\"name\": \"orval-cli\", \"number\": 901, \"path\": \"" +
-                                  m_sim->PortPath() + "\", \"usb\": null}"))
+    EXPECT_TRUE(Has(json.out, "{\"name\": \"orval-cli\", \"number\": " + SimNumber() +
+                                  ", \"path\": \"" + m_sim->PortPath() + "\", \"usb\": null}"))
         << json.out;
 }
 
@@ -180,8 +187,8 @@ TEST_F(OrvalctlTest, AssignMovesOneDeviceAndFindsItAtItsNewAddress) {
     EXPECT_TRUE(Has(m.out, "     20  mirell  4D B0 00 02")) << m.out;
 
     // OSKAN by the port's number, and by its device path.
-    const Result o = Tool(
-        {"assign", "--port", "901", "--type", "oskan", "--address", "4", "--to", "30", "--json"});
+    const Result o = Tool({"assign", "--port", SimNumber(), "--type", "oskan", "--address", "4",
+                           "--to", "30", "--json"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(Device(kOskanA).address, 30);
     EXPECT_TRUE(Has(o.out, "\"device\": 4, \"address\": 30, \"written\": true, \"answered\": true"))

@@ -29,7 +29,7 @@ make_good_tree() {
     local t=$1
     rm -rf "$t"
     local dir
-    for dir in platform serial bus session cli res controls pages app sim tests bench fuzz; do
+    for dir in platform serial bus session project cli res controls pages app sim tests bench fuzz; do
         mkdir -p "$t/$dir"
         echo "# $dir" >"$t/$dir/CMakeLists.txt"
     done
@@ -46,14 +46,17 @@ make_good_tree() {
     write "$t" bus/frame.cpp '#include "bus/frame.h"' '#include <cstdint>' '// #include "res/x.h"'
     write "$t" session/session.cpp '#include "bus/frame.h"' '#include "serial/port.h"' \
         '#include "platform/tty.h"'
-    write "$t" cli/main.cpp '#include "session/session.h"' '#include "bus/frame.h"'
+    write "$t" project/run.cpp '#include "session/session.h"' '#include "bus/frame.h"' \
+        '#include "serial/port.h"' '#include "platform/tty.h"'
+    write "$t" cli/main.cpp '#include "session/session.h"' '#include "bus/frame.h"' \
+        '#include "project/run.h"'
     write "$t" res/templates.cpp '#include "platform/dialog_template.h"'
     write "$t" controls/switch.cpp '#include "platform/qt_owner.h"' '#include "res/resource.h"' \
         '#include <QWidget>'
     write "$t" pages/page.cpp '#include "controls/switch.h"' '#include "bus/frame.h"' \
         '#include "res/resource.h"' '#include "platform/qt_dialog.h"'
     write "$t" app/dlg.cpp '#include "pages/page.h"' '#include "session/session.h"' \
-        '#include "serial/port.h"' '#include "../res/resource.h"'
+        '#include "serial/port.h"' '#include "../res/resource.h"' '#include "project/run.h"'
     write "$t" sim/sim.cpp '#include "bus/frame.h"' '#include "platform/pseudo_terminal.h"' \
         '#include <termios.h>' '#include <sys/inotify.h>'
     write "$t" tests/gui/t.cpp '#include "app/dlg.h"' '#include "hex.h"' '#include <gtest/gtest.h>'
@@ -121,6 +124,8 @@ case_with bus_uses_res bus/decode.cpp '#include "bus/frame.h"' '#include "res/li
 case_with serial_uses_bus serial/port2.cpp '#include "platform/tty.h"' '#include "bus/frame.h"'
 case_with session_uses_pages session/s.cpp '#include "bus/frame.h"' '#include "pages/page.h"'
 case_with cli_uses_app cli/c.cpp '#include "session/session.h"' '#include "app/dlg.h"'
+case_with session_uses_project session/s.cpp '#include "bus/frame.h"' '#include "project/run.h"'
+case_with project_uses_cli project/p.cpp '#include "session/session.h"' '#include "cli/main.h"'
 case_with res_uses_controls res/r.cpp '#include "controls/switch.h"'
 case_with controls_uses_pages controls/c.cpp '#include "res/resource.h"' '#include "pages/page.h"'
 case_with pages_uses_serial pages/p.cpp '#include "bus/frame.h"' '#include "serial/port.h"'
@@ -140,6 +145,7 @@ case_with qt_module_in_bus bus/b.cpp '#include <QtCore/QObject>'
 case_with qt_quoted_in_sim sim/s.cpp '#include "QTimer"'
 case_with qt_in_session session/s.cpp '#include <QThread>'
 case_with qt_in_cli cli/c.cpp '#include <QCoreApplication>'
+case_with qt_in_project project/p.cpp '#include <QTimer>'
 case_with qt_in_plain_platform_file platform/message_box.cpp '#include "platform/tty.h"' \
     '#include <QMessageBox>'
 case_with qt_header_in_serial serial/s.cpp '#include "platform/qt_owner.h"'
@@ -156,6 +162,7 @@ case_with epoll_in_app app/a.cpp '#include <QWidget>' '#include <sys/epoll.h>'
 case_with inotify_in_app app/a.cpp '#include <sys/inotify.h>'
 case_with ioctl_in_pages pages/p.cpp '#include "bus/frame.h"' '#include <sys/ioctl.h>'
 case_with fcntl_in_cli cli/c.cpp '#include <fcntl.h>'
+case_with unistd_in_project project/p.cpp '#include "session/session.h"' '#include <unistd.h>'
 case_with unistd_in_controls controls/c.cpp '#include "unistd.h"'
 case_with udev_in_bus bus/b.cpp '#include <libudev.h>'
 case_with eventfd_in_res res/r.cpp '#include <sys/eventfd.h>'

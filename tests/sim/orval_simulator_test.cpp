@@ -286,6 +286,34 @@ TEST_F(SimulatorTest, TarvoConfigurationWrittenIsReadBackWhole) {
     EXPECT_TRUE(other.tarvo.pressCodes.empty());
 }
 
+TEST_F(SimulatorTest, AtALineRateEveryFrameTakesItsTimeOnTheLine) {
+    std::vector<SimDeviceSpec> panels;
+    for (std::uint8_t a = 1; a <= 20; ++a) {
+        panels.push_back({SimModel::Tarvo, a, {0x54, 0, 0, a}});
+    }
+    SimTiming timing;
+    timing.lineRate = 9600;  // 10 bits a byte: 1.04 ms a byte, 10.4 ms a ten-byte frame
+    Begin(panels, timing);
+    m_client->Write({0xFA, kTypeTarvo, 0x00, 0x00});
+    const auto found = m_client->ReadFrames(300ms);
+    ASSERT_EQ(found.size(), 20u);
+    // The first answer has had its time on the line before it is written, and every further
+    // one follows the one before it: twenty frames take at least 20 frame times.
+    const double first = m_trace.TimeOf("TARVO 1 found");
+    const double last = m_trace.TimeOf("TARVO 20 found");
+    ASSERT_GE(first, 0);
+    EXPECT_GE(last - first, 19 * 0.0104);
+
+    // Request and the 160-byte reply: 170 bytes on the line at least.
+    TxFrame::Bytes b = Frame(kTypeTarvo);
+    const auto asked = std::chrono::steady_clock::now();
+    m_client->Write(b, BuildReadConfigFrame(b, 7));
+    const auto reply = m_client->ReadFrame(2s);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->bytes.size(), kLongReplyLength);
+    EXPECT_GE(reply->arrived - asked, 170 * 1041us);
+}
+
 TEST_F(SimulatorTest, MirellAndOskanStateFollowsTheirFrames) {
     Begin({{SimModel::Mirell, 0x10, kIdC}, {SimModel::Oskan, 0x0A, kIdE}});
     TxFrame::Bytes b{};
