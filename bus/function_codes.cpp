@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bus/frame.h"
+#include "bus/utf8.h"
 
 namespace {
 
@@ -80,25 +81,9 @@ int CodeTextToBytes(std::u16string_view text, bool hex,
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t n = lead < 0x80             ? 1
-                        : (lead & 0xE0) == 0xC0 ? 2
-                        : (lead & 0xF0) == 0xE0 ? 3
-                        : (lead & 0xF8) == 0xF0 ? 4
-                                                : 0;
-        if (n == 0 || i + n > utf8.size()) {
-            return std::nullopt;
-        }
-        std::uint32_t cp = n == 1 ? lead : lead & (0x7F >> n);
-        for (std::size_t k = 1; k < n; ++k) {
-            const auto c = static_cast<unsigned char>(utf8[i + k]);
-            if ((c & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        char32_t cp = 0;
+        const std::size_t n = DecodeUtf8(utf8, i, &cp);
+        if (n == 0) {
             return std::nullopt;
         }
         if (cp >= 0x10000) {

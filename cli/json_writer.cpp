@@ -2,43 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-// Length of the valid UTF-8 sequence at text[i], or 0 when none starts there.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    std::uint32_t min = 0;
-    std::uint32_t cp = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, min = 0x80, cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, min = 0x800, cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, min = 0x10000, cp = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if (cp < min || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-        return 0;
-    }
-    return length;
-}
-
-}  // namespace
+#include "bus/utf8.h"
 
 std::string JsonWriter::Quote(std::string_view text) {
     std::string out;
@@ -77,7 +41,7 @@ std::string JsonWriter::Quote(std::string_view text) {
             ++i;
             continue;
         }
-        const std::size_t length = Utf8SequenceLength(text, i);
+        const std::size_t length = DecodeUtf8(text, i);
         if (length == 0) {
             out += "\xEF\xBF\xBD";  // U+FFFD for a byte that starts no valid sequence
             ++i;

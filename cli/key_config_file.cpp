@@ -75,18 +75,6 @@ const std::map<std::string, std::set<std::string>>& KnownKeys() {
 
 }  // namespace
 
-KeyConfigFields KeyConfigSettings::Fields() const {
-    KeyConfigFields f;
-    f.shortLong = shortLong;
-    f.longPressMs = longPressMs;
-    f.pressText = Utf8ToUtf16(pressText).value_or(std::u16string());
-    f.pressHex = pressHex;
-    f.releaseText = Utf8ToUtf16(releaseText).value_or(std::u16string());
-    f.releaseHex = releaseHex;
-    f.serialFormat = DeviceSerialFormat{baud, dataBitsIndex, stopBitsIndex, parityIndex};
-    return f;
-}
-
 std::optional<KeyConfigSettings> ParseKeyConfig(const std::string& text, KeyConfigError* error) {
     const auto fail = [&](int line, std::string key, std::string message) {
         if (error) {
@@ -172,12 +160,13 @@ std::optional<KeyConfigSettings> ParseKeyConfig(const std::string& text, KeyConf
              s.releaseText = v;
              return TakeCodes(v, s.releaseHex, &text16, &s.releaseCodes);
          }},
-        {"serial.baud", [&](const std::string& v) { return TakeBaud(v, &s.baud); }},
+        {"serial.baud", [&](const std::string& v) { return TakeBaud(v, &s.serial.baud); }},
         {"serial.data_bits",
-         [&](const std::string& v) { return TakeDataBits(v, &s.dataBitsIndex); }},
+         [&](const std::string& v) { return TakeDataBits(v, &s.serial.dataBitsIndex); }},
         {"serial.stop_bits",
-         [&](const std::string& v) { return TakeStopBits(v, &s.stopBitsIndex); }},
-        {"serial.parity", [&](const std::string& v) { return TakeParity(v, &s.parityIndex); }},
+         [&](const std::string& v) { return TakeStopBits(v, &s.serial.stopBitsIndex); }},
+        {"serial.parity",
+         [&](const std::string& v) { return TakeParity(v, &s.serial.parityIndex); }},
     };
     for (const auto& [key, store] : takes) {
         const auto it = entries.find(key);

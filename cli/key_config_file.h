@@ -28,27 +28,10 @@
 #include "bus/line_settings.h"
 #include "bus/tarvo_config.h"
 #include "session/key_config_sequence.h"
+#include "session/key_config_words.h"
 
-struct KeyConfigSettings {
-    bool shortLong = true;
-    std::uint32_t longPressMs = 800;
-    std::string pressText;  // as written (UTF-8)
-    bool pressHex = true;
-    std::string releaseText;
-    bool releaseHex = true;
-    std::uint32_t baud = 9600;
-    unsigned dataBitsIndex = 0;  // index in the page's lists
-    unsigned stopBitsIndex = 0;
-    unsigned parityIndex = 0;
-
-    // The code bytes of each set, as the page's conversion makes them from text and flag.
-    std::vector<std::uint8_t> pressCodes;
-    std::vector<std::uint8_t> releaseCodes;
-
-    // What the key-configuration write sequence takes: the same values, with the code texts as
-    // the page's edits hold them.
-    KeyConfigFields Fields() const;
-};
+// The key-configuration file holds what a planned panel holds, in the same words.
+using KeyConfigSettings = KeyConfigInWords;
 
 struct KeyConfigError {
     int line = 0;     // 1-based; 0 when the fault is the whole file (a key that is missing)

@@ -4,60 +4,9 @@
 #include <cstdio>
 
 #include "cli/json_writer.h"
+#include "session/shown_text.h"
 
 namespace {
-
-std::string Hex2(unsigned value, const char* format) {
-    char text[12];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-// The length of the UTF-8 sequence at text[i] and its code point; 0 when it is not UTF-8.
-std::size_t Decode(std::string_view text, std::size_t i, char32_t* code) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b = byte(i);
-    std::size_t length = 0;
-    char32_t c = 0;
-    if (b < 0x80) {
-        *code = b;
-        return 1;
-    }
-    if (b >= 0xC2 && b <= 0xDF) {
-        length = 2;
-        c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        length = 3;
-        c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        length = 4;
-        c = b & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return 0;
-    }
-    *code = c;
-    return length;
-}
-
-// Characters that change how the rest of a line shows: line and paragraph separators and the
-// bidirectional embeddings, overrides and isolates.
-bool Invisible(char32_t c) {
-    return c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
-}
 
 const char* ModelName(DeviceModel model) {
     return ModelInfo(model).name;
@@ -80,7 +29,7 @@ void ValueJson(JsonWriter& w, const FieldValue& v) {
 }
 
 std::string ShowValue(const FieldValue& v) {
-    return v.number ? std::to_string(*v.number) : "\"" + EscapeForTerminal(v.text) + "\"";
+    return v.number ? std::to_string(*v.number) : "\"" + Shown(v.text, kWholeText) + "\"";
 }
 
 const char* KindWord(ProjectRunResult::Kind kind) {
@@ -146,36 +95,6 @@ std::string Json(const ProjectRunResult& r) {
 
 }  // namespace
 
-std::string EscapeForTerminal(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t c = 0;
-        const std::size_t length = Decode(text, i, &c);
-        if (length == 0) {
-            out += Hex2(static_cast<unsigned char>(text[i]), "\\x%02X");
-            ++i;
-            continue;
-        }
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            out += Hex2(static_cast<unsigned>(c), "\\x%02X");
-        } else if ((c >= 0x80 && c <= 0x9F) || Invisible(c)) {
-            out += Hex2(static_cast<unsigned>(c), "\\u%04X");
-        } else {
-            out.append(text.substr(i, length));
-        }
-        i += length;
-    }
-    return out;
-}
-
 std::string RenderProjectRun(const ProjectRunResult& r, bool json) {
     if (json) {
         return Json(r);
@@ -193,7 +112,7 @@ std::string RenderProjectRun(const ProjectRunResult& r, bool json) {
         line += ids;
         if (!d.label.empty()) {
             line += std::string(ids.size() < 11 ? 11 - ids.size() : 0, ' ') + "  " +
-                    EscapeForTerminal(d.label);
+                    Shown(d.label, kWholeText);
         }
         text += line + "\n";
         for (const FieldDifference& f : d.differences) {
@@ -201,7 +120,7 @@ std::string RenderProjectRun(const ProjectRunResult& r, bool json) {
                     ", found " + ShowValue(f.found) + "\n";
         }
         if (!d.note.empty()) {
-            text += "                 (" + EscapeForTerminal(d.note) + ")\n";
+            text += "                 (" + Shown(d.note, kWholeText) + ")\n";
         }
     }
     const auto s = r.report.Summary();
@@ -212,7 +131,7 @@ std::string RenderProjectRun(const ProjectRunResult& r, bool json) {
     }
     text += "\n";
     if (!r.file.empty()) {
-        text += "written: " + EscapeForTerminal(r.file) + "\n";
+        text += "written: " + Shown(r.file, kWholeText) + "\n";
     }
     return text;
 }

@@ -11,7 +11,3 @@
 
 std::string RenderProjectRun(const ProjectRunResult& result, bool json);
 std::string RenderIdentify(const IdentifyResult& result, bool json);
-
-// `text` (UTF-8) with backslashes doubled and control characters (C0, DEL, C1) written as \n,
-// \t, \r or \xNN; bytes that are not UTF-8 as \xNN too.
-std::string EscapeForTerminal(std::string_view text);

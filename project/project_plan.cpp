@@ -19,18 +19,6 @@ unsigned ProjectLine::BitsPerCharacter() const {
     return 1 + data + parity + stop;
 }
 
-KeyConfigFields PlannedKeyConfig::Fields() const {
-    KeyConfigFields f;
-    f.shortLong = shortLong;
-    f.longPressMs = longPressMs;
-    f.pressText = Utf8ToUtf16(pressText).value_or(std::u16string());
-    f.pressHex = pressHex;
-    f.releaseText = Utf8ToUtf16(releaseText).value_or(std::u16string());
-    f.releaseHex = releaseHex;
-    f.serialFormat = serial;
-    return f;
-}
-
 PlannedKeyConfig PlannedKeyConfig::FromReadBack(const TarvoConfig& config) {
     PlannedKeyConfig k;
     k.shortLong = config.keyMode != 0;

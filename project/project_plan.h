@@ -14,6 +14,7 @@
 #include "bus/device_models.h"
 #include "bus/tarvo_config.h"
 #include "session/key_config_sequence.h"
+#include "session/key_config_words.h"
 
 // The four state bytes of a search answer (0xFE), which are also the identity bytes of the
 // device's address request (0x21): frame bytes 6..9.
@@ -35,21 +36,8 @@ struct ProjectLine {
     unsigned BitsPerCharacter() const;
 };
 
-// A panel's key configuration as planned: every field of the TARVO page, with the code texts as
-// written and the bytes the page's conversion makes of them.
-struct PlannedKeyConfig {
-    bool shortLong = true;
-    std::uint32_t longPressMs = 800;
-    std::string pressText;  // UTF-8, as written
-    bool pressHex = true;
-    std::string releaseText;
-    bool releaseHex = true;
-    DeviceSerialFormat serial{9600, 0, 0, 0};
-    std::vector<std::uint8_t> pressCodes;
-    std::vector<std::uint8_t> releaseCodes;
-
-    // What the write sequence takes.
-    KeyConfigFields Fields() const;
+// A panel's key configuration as planned.
+struct PlannedKeyConfig : KeyConfigInWords {
     // What a panel read back, as a plan would hold it (code sets as hexadecimal text).
     static PlannedKeyConfig FromReadBack(const TarvoConfig& config);
 };

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "bus/utf8.h"
+
 namespace {
 
 constexpr char32_t kShift = 0xF0000;
@@ -13,34 +15,6 @@ bool Affected(char32_t c) {
     }
     const std::uint64_t child = (static_cast<std::uint64_t>(c) - 0xA0) / 0x3FA;
     return ((1ULL << child) & 0x7FFFFFFFFFFFF75EULL) == 0 && child != 5 && child != 7;
-}
-
-// The code point of a well-formed UTF-8 sequence at text[i] and its length; 0 when there is none
-// (the bytes are passed on as they are, and the parser refuses them).
-std::size_t Decode(std::string_view text, std::size_t i, char32_t* code) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t length = b < 0x80                 ? 1
-                         : b >= 0xC2 && b <= 0xDF ? 2
-                         : b >= 0xE0 && b <= 0xEF ? 3
-                         : b >= 0xF0 && b <= 0xF4 ? 4
-                                                  : 0;
-    if (length == 0 || i + length > text.size()) {
-        return 0;
-    }
-    char32_t c = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    static const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return 0;
-    }
-    *code = c;
-    return length;
 }
 
 void Encode(char32_t c, std::string& out) {
@@ -69,7 +43,7 @@ GuardedToml GuardForToml(std::string_view text) {
     int line = 1;
     for (std::size_t i = 0; i < text.size();) {
         char32_t c = 0;
-        const std::size_t length = Decode(text, i, &c);
+        const std::size_t length = DecodeUtf8(text, i, &c);
         if (length == 0) {
             g.text += text[i++];
             continue;
@@ -95,7 +69,7 @@ std::string Unguard(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         char32_t c = 0;
-        const std::size_t length = Decode(text, i, &c);
+        const std::size_t length = DecodeUtf8(text, i, &c);
         if (length == 0) {
             out += text[i++];
             continue;

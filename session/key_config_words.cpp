@@ -166,6 +166,18 @@ bool BaudListed(std::int32_t baud) {
            kBaudRates.end();
 }
 
+KeyConfigFields KeyConfigInWords::Fields() const {
+    KeyConfigFields f;
+    f.shortLong = shortLong;
+    f.longPressMs = longPressMs;
+    f.pressText = Utf8ToUtf16(pressText).value_or(std::u16string());
+    f.pressHex = pressHex;
+    f.releaseText = Utf8ToUtf16(releaseText).value_or(std::u16string());
+    f.releaseHex = releaseHex;
+    f.serialFormat = serial;
+    return f;
+}
+
 KeyConfigFields FieldsOf(const TarvoConfig& config) {
     const auto text = [](const std::vector<std::uint8_t>& codes) {
         const std::string hex = FormatCodes(codes);

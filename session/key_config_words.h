@@ -22,6 +22,24 @@
 
 using Refusal = std::optional<std::string>;
 
+// A panel's key configuration as a file holds it: every field of the TARVO page, with the code
+// texts as written and the bytes the page's conversion makes of them.
+struct KeyConfigInWords {
+    bool shortLong = true;
+    std::uint32_t longPressMs = 800;
+    std::string pressText;  // UTF-8, as written
+    bool pressHex = true;
+    std::string releaseText;
+    bool releaseHex = true;
+    DeviceSerialFormat serial{9600, 0, 0, 0};  // indexes in the page's lists
+    std::vector<std::uint8_t> pressCodes;
+    std::vector<std::uint8_t> releaseCodes;
+
+    // What the write sequence takes: the same values, with the code texts as the page's edits
+    // hold them.
+    KeyConfigFields Fields() const;
+};
+
 // "short-long" or "press-release" (case-insensitive).
 Refusal TakeKeyMode(std::string_view word, bool* shortLong);
 const char* KeyModeWord(bool shortLong);

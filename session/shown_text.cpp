@@ -2,32 +2,21 @@
 
 #include <cstdio>
 
+#include "bus/utf8.h"
+
 namespace {
 
-// The length of the valid UTF-8 sequence at `i`, or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t n = lead < 0x80             ? 1
-                          : (lead & 0xE0) == 0xC0 ? 2
-                          : (lead & 0xF0) == 0xE0 ? 3
-                          : (lead & 0xF8) == 0xF0 ? 4
-                                                  : 0;
-    if (n == 0 || i + n > text.size()) {
-        return 0;
-    }
-    unsigned long cp = n == 1 ? lead : lead & (0x7Fu >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (c & 0x3Fu);
-    }
-    constexpr unsigned long kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-        return 0;
-    }
-    return n;
+// Characters that change how the rest of a line shows: line and paragraph separators and the
+// bidirectional embeddings, overrides and isolates.
+bool ReordersTheLine(char32_t c) {
+    return c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendEscape(std::string& out, const char* format, unsigned value) {
+    char escape[12];
+    std::snprintf(escape, sizeof escape, format, value);
+    out += escape;
 }
 
 }  // namespace
@@ -40,37 +29,36 @@ std::string Shown(std::string_view text, std::size_t maxChars) {
             return out + "…";
         }
         ++chars;
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = Utf8Length(text, i);
-        if (n > 1) {
-            out.append(text.substr(i, n));
-            i += n;
+        char32_t c = 0;
+        const std::size_t n = DecodeUtf8(text, i, &c);
+        if (n == 0) {
+            AppendEscape(out, "\\x%02X", static_cast<unsigned char>(text[i]));
+            ++i;
             continue;
         }
-        ++i;
         switch (c) {
             case '\n':
                 out += "\\n";
-                continue;
+                break;
             case '\t':
                 out += "\\t";
-                continue;
+                break;
             case '\r':
                 out += "\\r";
-                continue;
+                break;
             case '\\':
                 out += "\\\\";
-                continue;
-            default:
                 break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    AppendEscape(out, "\\x%02X", static_cast<unsigned>(c));
+                } else if ((c >= 0x80 && c <= 0x9F) || ReordersTheLine(c)) {
+                    AppendEscape(out, "\\u%04X", static_cast<unsigned>(c));
+                } else {
+                    out.append(text.substr(i, n));
+                }
         }
-        if (n == 1 && c >= 0x20 && c != 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", c);
-            out += escape;
-        }
+        i += n;
     }
     return out;
 }

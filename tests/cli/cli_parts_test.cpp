@@ -153,10 +153,7 @@ TEST(KeyConfigFile, ReadsEveryFieldWithThePagesConversion) {
     EXPECT_EQ(s->longPressMs, 600u);
     EXPECT_EQ(s->pressCodes, (std::vector<std::uint8_t>{0x01, 0x0A, 0xFF}));
     EXPECT_EQ(s->releaseCodes, (std::vector<std::uint8_t>{' ', 'A', ';'}));
-    EXPECT_EQ(s->baud, 194000u);
-    EXPECT_EQ(s->dataBitsIndex, 3u);
-    EXPECT_EQ(s->stopBitsIndex, 1u);
-    EXPECT_EQ(s->parityIndex, 4u);
+    EXPECT_EQ(s->serial, (DeviceSerialFormat{194000, 3, 1, 4}));
 
     // Plain characters up to U+00FF are one byte each, as the page sends them.
     const std::string latin =
@@ -183,10 +180,7 @@ TEST(KeyConfigFile, AReadBackConfigurationWritesBackUnchanged) {
     EXPECT_EQ(s->longPressMs, 2500u);
     EXPECT_EQ(s->pressCodes, c.pressCodes);
     EXPECT_TRUE(s->releaseCodes.empty());
-    EXPECT_EQ(s->baud, 38400u);
-    EXPECT_EQ(s->dataBitsIndex, 1u);
-    EXPECT_EQ(s->stopBitsIndex, 2u);
-    EXPECT_EQ(s->parityIndex, 2u);
+    EXPECT_EQ(s->serial, (DeviceSerialFormat{38400, 1, 2, 2}));
 
     // A rate the page's list lacks is printed, and refused when written back.
     c.baud = 57600;

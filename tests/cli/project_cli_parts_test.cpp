@@ -12,6 +12,7 @@
 #include "cli/cli_args.h"
 #include "cli/project_output.h"
 #include "platform/text_file_write.h"
+#include "session/shown_text.h"
 
 namespace {
 
@@ -104,16 +105,22 @@ TEST(ProjectCommandLine, HelpListsTheProjectCommands) {
 }
 
 TEST(ProjectOutput, ControlCharactersInALabelAreShownAsEscapes) {
-    EXPECT_EQ(EscapeForTerminal("3F 会议室 门口"), "3F 会议室 门口");
-    EXPECT_EQ(EscapeForTerminal("a\nb\tc\rd\\e"), "a\\nb\\tc\\rd\\\\e");
-    EXPECT_EQ(EscapeForTerminal("\x1b[2J\x7f"), "\\x1B[2J\\x7F");
+    EXPECT_EQ(Shown("3F 会议室 门口"), "3F 会议室 门口");
+    EXPECT_EQ(Shown("a\nb\tc\rd\\e"), "a\\nb\\tc\\rd\\\\e");
+    EXPECT_EQ(Shown("\x1b[2J\x7f"), "\\x1B[2J\\x7F");
     // C1 controls, line separators and bidirectional overrides, which reorder what follows.
-    EXPECT_EQ(EscapeForTerminal("\xC2\x9B"
-                                "1m\xE2\x80\xA8\xE2\x80\xAE"
-                                "x"),
+    EXPECT_EQ(Shown("\xC2\x9B"
+                    "1m\xE2\x80\xA8\xE2\x80\xAE"
+                    "x"),
               "\\u009B1m\\u2028\\u202Ex");
     // Bytes that are not UTF-8 are shown, never passed on.
-    EXPECT_EQ(EscapeForTerminal("\xff\xC3"), "\\xFF\\xC3");
+    EXPECT_EQ(Shown("\xff\xC3"), "\\xFF\\xC3");
+    // An echoed value is cut after 64 characters (not bytes); a label is shown whole.
+    const std::string label(30, 'a');
+    const std::string longer =
+        label + std::string(20, 'b') + "会议室会议室会议室会议室会议室会议室";
+    EXPECT_EQ(Shown(longer), label + std::string(20, 'b') + "会议室会议室会议室会议室会议…");
+    EXPECT_EQ(Shown(longer, kWholeText), longer);
 
     ProjectRunResult r;
     DeviceReport d;
