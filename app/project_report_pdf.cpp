@@ -105,6 +105,7 @@ public:
         for (int c = 0; c < kColumns; ++c) {
             widths[static_cast<std::size_t>(c)] =
                 static_cast<int>(m_width * kShares[static_cast<std::size_t>(c)]);
+            m_p.setFont(c == 3 && !header ? m_monoFont : font);
             const QRect r = m_p.boundingRect(
                 QRect(0, 0, widths[static_cast<std::size_t>(c)] - 2 * m_pad, m_height),
                 Qt::TextWordWrap, cells.value(c));
@@ -125,12 +126,16 @@ public:
             m_p.setPen(QColor(0xB0, 0xB0, 0xB0));
             m_p.drawRect(cell);
             m_p.setPen(Qt::black);
+            m_p.setFont(c == 3 && !header ? m_monoFont : font);
             m_p.drawText(cell.adjusted(m_pad, m_pad, -m_pad, -m_pad), Qt::TextWordWrap,
                          cells.value(c));
             x += w;
         }
         m_y += height;
     }
+
+    // The font of the identity column: hexadecimal bytes line up.
+    void SetMonoFont(const QFont& font) { m_monoFont = font; }
 
     void SetHeader(const QStringList& header, const QFont& font) {
         m_header = header;
@@ -156,6 +161,7 @@ private:
     int m_y = 0;
     std::optional<QStringList> m_header;
     QFont m_headerFont;
+    QFont m_monoFont;
 };
 
 QByteArray MakePdf(const ReportHeading& heading, const CProjectTableModel& table) {
@@ -178,7 +184,12 @@ QByteArray MakePdf(const ReportHeading& heading, const CProjectTableModel& table
     title.setPointSizeF(16);
     title.setBold(true);
 
+    QFont mono(QStringLiteral("Noto Sans Mono CJK SC"));
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSizeF(8.5);
+
     PdfSheet sheet(writer, painter);
+    sheet.SetMonoFont(mono);
     sheet.Text(QStringLiteral("调试报告：") + heading.projectName, title);
     sheet.Text(QStringLiteral("日期：") + heading.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                body);

@@ -540,6 +540,13 @@ void CProjectWindow::FinishRun() {
                 d.label = old->label;
             }
         }
+        // What was captured is the plan now: its devices are planned ones.
+        for (DeviceReport& d : m_lastReport.devices) {
+            d.planned = captured.Find(d.model, d.address) != nullptr;
+            if (d.planned) {
+                d.label = captured.Find(d.model, d.address)->label;
+            }
+        }
         m_model.SetPlan(std::move(captured));
     }
     m_survey = nullptr;
