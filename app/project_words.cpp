@@ -1,5 +1,6 @@
 #include "app/project_words.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <utility>
 
@@ -72,9 +73,36 @@ QString FieldWord(const std::string& field) {
     return QString::fromStdString(field);
 }
 
+QString NoteText(const std::string& note) {
+    // Longest first, so that a phrase inside a longer one is not taken for it.
+    static const std::pair<const char*, const char*> kPhrases[] = {
+        {"configuration written; no reply to the read-back", "配置已写入；读回无回复"},
+        {"configuration written; the read-back differs", "配置已写入；读回仍不同"},
+        {"written; no configuration reply afterwards", "已写入；之后无配置回复"},
+        {"written; the read-back still differs", "已写入；读回仍不同"},
+        {"configuration written and verified", "配置已写入并核对"},
+        {"written and verified", "已写入并核对"},
+        {"no configuration reply", "无配置回复"},
+        {"not checked", "未检查"},
+        {"not read back", "未读回"}};
+    QString text = QString::fromStdString(note);
+    for (const auto& [english, chinese] : kPhrases) {
+        text.replace(QString::fromUtf8(english), QString::fromUtf8(chinese));
+    }
+    static const std::pair<const char*, const char*> kPatterns[] = {
+        {R"(planned identity ([0-9A-F ]+))", "计划身份 \\1"},
+        {R"(not moved to (\d+) \(stopped\))", "未移到地址 \\1（已停止）"},
+        {R"(moved from (\d+))", "由地址 \\1 移来"},
+        {R"((\d) of 4 frames written)", "4 帧中写入 \\1 帧"}};
+    for (const auto& [pattern, chinese] : kPatterns) {
+        text.replace(QRegularExpression(QString::fromUtf8(pattern)), QString::fromUtf8(chinese));
+    }
+    return text;
+}
+
 QString DifferencesText(const std::vector<FieldDifference>& differences, const std::string& note) {
     if (differences.empty()) {
-        return QString::fromStdString(note);
+        return NoteText(note);
     }
     QStringList parts;
     for (const FieldDifference& d : differences) {

@@ -17,6 +17,9 @@ QString StatusText(DeviceStatus status);
 QColor StatusColour(DeviceStatus status);
 // "长按时间" for long_press_ms, and so on; the name itself for one it does not know.
 QString FieldWord(const std::string& field);
+// A run's note in the window's words ("written and verified": "已写入并核对"); a note it has
+// no words for stays as the run wrote it.
+QString NoteText(const std::string& note);
 // "长按时间：计划 800，实际 1500；..." or the run's note when nothing differs.
 QString DifferencesText(const std::vector<FieldDifference>& differences, const std::string& note);
 // "长短按模式，长按 800 ms；第一组 01 02 0A（16进制）；第二组 无；设备串口 9600，8，1，NONE".

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -122,9 +123,9 @@ TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
     ASSERT_TRUE(WaitFor([&] { return ended; }, 30000));
     EXPECT_EQ(HeldStates(), before);
     EXPECT_FALSE(WindowControl(*window, IDC_PRJ_STOP)->isEnabled());
-    EXPECT_EQ(RowTexts(*window),
+    EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
               (QStringList{"|TARVO|1|54 A0 00 01|正常|", "|TARVO|2|54 A0 00 02|正常|",
-                           "|MIRELL|5|4D 10 00 05|正常|"}));
+                           "|MIRELL|5|4D 10 00 05|正常|"}).join("\n").toStdString());
     // The main dialog showed the run's frames as it shows the installer's.
     EXPECT_TRUE(RowTexts(StatusList(*m_dlg)).contains(QStringLiteral("当前状态->找到设备")));
     EXPECT_FALSE(m_dlg->Log().Text().isEmpty());
@@ -137,24 +138,23 @@ TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
     qobject_cast<QLineEdit*>(FindControl(&m_dlg->TarvoPage(), IDC_LONG_PRESS_MS))
         ->setText(QStringLiteral("1500"));
     Click(MainControl(*m_dlg, IDOK));
-    ASSERT_TRUE(m_sim->WaitUntil(
-        [](const std::vector<SimDeviceState>& d) { return d[1].tarvo.longPressMs == 1500; },
-        std::chrono::seconds(10)))
-        << (m_boxes.Boxes().empty() ? std::string() : m_boxes.Boxes().front().text);
+    // The sequence reads the page and the list on this thread: the events go on meanwhile.
     ASSERT_TRUE(WaitFor([&] { return !m_dlg->KeyConfigWriter().Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return m_sim->Device(1).tarvo.longPressMs == 1500; }));
 
     // The check finds it, and names the field.
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
     const int panel2 = RowOf(*window, "TARVO", 2);
     ASSERT_GE(panel2, 0);
-    EXPECT_EQ(RowText(*window, panel2),
+    EXPECT_EQ(RowText(*window, panel2).toStdString(),
               "|TARVO|2|54 A0 00 02|配置不同|长按时间：计划 800，实际 1500");
     EXPECT_TRUE(RowText(*window, RowOf(*window, "TARVO", 1)).contains("|正常|"));
     EXPECT_TRUE(RowText(*window, RowOf(*window, "MIRELL", 5)).contains("|正常|"));
 
     // "写入差异" writes the plan back; the run reads it back before it says "正常".
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_APPLY));
-    EXPECT_EQ(RowText(*window, RowOf(*window, "TARVO", 2)), "|TARVO|2|54 A0 00 02|正常|");
+    EXPECT_EQ(RowText(*window, RowOf(*window, "TARVO", 2)).toStdString(),
+              "|TARVO|2|54 A0 00 02|正常|已写入并核对");
     EXPECT_EQ(m_sim->Device(1).tarvo.longPressMs, 800);
     EXPECT_EQ(HeldStates(), before);
     EXPECT_TRUE(m_boxes.Boxes().empty());
@@ -173,9 +173,9 @@ TEST_F(ProjectWindowTest, AMissingAnUnexpectedAndAClashingPanelEachHaveTheirRowA
     ASSERT_EQ(window->Model().Rows().size(), 2u);
 
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
-    EXPECT_EQ(RowTexts(*window),
+    EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
               (QStringList{"前台|TARVO|1|54 A0 00 01, 54 A0 00 02|地址冲突|",
-                           "窗边|TARVO|7||缺失|", "|TARVO|9|54 A0 00 03|多余|"}));
+                           "窗边|TARVO|7||缺失|", "|TARVO|9|54 A0 00 03|多余|"}).join("\n").toStdString());
     // The status is the cell's text; tint and icon only repeat it.
     const QModelIndex status = window->Table()->model()->index(0, CProjectTableModel::kStatus);
     EXPECT_FALSE(status.data(Qt::DecorationRole).isNull());
@@ -259,9 +259,9 @@ TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
     // The bus is the window's again, and the next check runs to its end.
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
     EXPECT_TRUE(window->LastReport().interrupted.empty());
-    EXPECT_EQ(RowTexts(*window),
+    EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
               (QStringList{"一|TARVO|1|54 A0 00 01|正常|", "二|TARVO|2|54 A0 00 02|正常|",
-                           "三|TARVO|3|54 A0 00 03|正常|"}));
+                           "三|TARVO|3|54 A0 00 03|正常|"}).join("\n").toStdString());
 }
 
 TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfiguration) {
@@ -291,14 +291,21 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
     EXPECT_EQ(names, expected);
 
     // The label and the address are typed into the table.
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     ClickCell(*window, 0, CProjectTableModel::kLabel);
     QTest::keyClick(table, Qt::Key_F2);
     QWidget* editor = QApplication::focusWidget();
     ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(table->isAncestorOf(editor)) << editor->metaObject()->className();
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(editor, QStringLiteral("会议室"));
+    // Chinese comes from the input method, as a committed string.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("会议室"));
+    QApplication::sendEvent(editor, &typed);
     QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_EQ(window->Model().Plan().devices[0].label, "会议室");
+    // The view takes the edit on its next turn.
+    EXPECT_TRUE(WaitFor([&] { return window->Model().Plan().devices[0].label == "会议室"; }));
     for (const auto& [typed, address] :
          {std::pair{"12", 12}, std::pair{"2", 12}, std::pair{"0", 12}, std::pair{"256", 12}}) {
         ClickCell(*window, 0, CProjectTableModel::kAddress);
@@ -307,6 +314,8 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(editor, QString::fromUtf8(typed));
         QTest::keyClick(editor, Qt::Key_Return);
+        ASSERT_TRUE(WaitFor([&] { return !table->isAncestorOf(QApplication::focusWidget()) ||
+                                         QApplication::focusWidget() == table; }));
         // Taken: 1..255 and no other panel there.
         EXPECT_EQ(window->Model().Plan().devices[0].address, address) << typed;
     }
