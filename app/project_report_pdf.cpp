@@ -56,9 +56,12 @@ QStringList Cells(const CProjectTableModel& table, int row) {
     if (status.isEmpty()) {
         status = QStringLiteral("未检查");
     }
-    return {table.Text(r, CProjectTableModel::kLabel), table.Text(r, CProjectTableModel::kModel),
+    return {table.Text(r, CProjectTableModel::kLabel),
+            table.Text(r, CProjectTableModel::kModel),
             table.Text(r, CProjectTableModel::kAddress),
-            table.Text(r, CProjectTableModel::kIdentity), status, ConfigCell(table, row)};
+            table.Text(r, CProjectTableModel::kIdentity),
+            status,
+            ConfigCell(table, row)};
 }
 
 QString SummaryLine(const CProjectTableModel& table) {
@@ -66,7 +69,8 @@ QString SummaryLine(const CProjectTableModel& table) {
     QStringList parts;
     parts << QStringLiteral("设备 %1 台").arg(table.Rows().size());
     for (std::size_t i = 0; i < kDeviceStatusCount; ++i) {
-        parts << QStringLiteral("%1 %2").arg(StatusText(static_cast<DeviceStatus>(i))).arg(counts[i]);
+        parts
+            << QStringLiteral("%1 %2").arg(StatusText(static_cast<DeviceStatus>(i))).arg(counts[i]);
     }
     std::size_t unchecked = table.Rows().size();
     for (const std::size_t n : counts) {
@@ -191,8 +195,9 @@ QByteArray MakePdf(const ReportHeading& heading, const CProjectTableModel& table
     PdfSheet sheet(writer, painter);
     sheet.SetMonoFont(mono);
     sheet.Text(QStringLiteral("调试报告：") + heading.projectName, title);
-    sheet.Text(QStringLiteral("日期：") + heading.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-               body);
+    sheet.Text(
+        QStringLiteral("日期：") + heading.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        body);
     sheet.Text(QStringLiteral("串口：%1　线路：%2")
                    .arg(heading.port.isEmpty() ? QStringLiteral("—") : heading.port,
                         LineInWords(heading.line)),
@@ -250,5 +255,6 @@ bool WriteProjectReport(const QString& pdfPath, const ReportHeading& heading,
         }
         return false;
     }
-    return SaveWhole(pdfPath, pdf, error) && SaveWhole(ReportCsvPath(pdfPath), MakeCsv(table), error);
+    return SaveWhole(pdfPath, pdf, error) &&
+           SaveWhole(ReportCsvPath(pdfPath), MakeCsv(table), error);
 }

@@ -98,6 +98,14 @@ CProjectWindow::CProjectWindow(CRavlinDlg& dlg)
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->setVisible(false);
     m_table->setWordWrap(false);
+    // Each column as wide as what it holds, so identities and statuses are read whole.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_table->resizeColumnsToContents();
+        // Room for a label to be typed.
+        m_table->setColumnWidth(CProjectTableModel::kLabel,
+                                std::max(m_table->columnWidth(CProjectTableModel::kLabel), 160));
+        m_table->horizontalHeader()->setStretchLastSection(true);
+    });
 
     const auto button = [this](const char* text, int id, void (CProjectWindow::*handler)()) {
         auto* b = Numbered(new QPushButton(QString::fromUtf8(text), this), id,
@@ -116,15 +124,15 @@ CProjectWindow::CProjectWindow(CRavlinDlg& dlg)
     QPushButton* identify = button("闪烁", IDC_PRJ_IDENTIFY, &CProjectWindow::OnIdentify);
     identify->setAccessibleDescription(QStringLiteral("让选中的面板闪灯"));
     m_stop = button("停止", IDC_PRJ_STOP, &CProjectWindow::OnStop);
-    QPushButton* fromPage = button("从页面取配置", IDC_PRJ_FROM_PAGE, &CProjectWindow::OnTakeFromPage);
+    QPushButton* fromPage =
+        button("从页面取配置", IDC_PRJ_FROM_PAGE, &CProjectWindow::OnTakeFromPage);
     QPushButton* toPage = button("载入到页面", IDC_PRJ_TO_PAGE, &CProjectWindow::OnLoadToPage);
-    m_idleButtons = {newButton, open,     save,     exportButton, capture, check,
-                     apply,     resolve,  identify, fromPage,     toPage};
+    m_idleButtons = {newButton, open,    save,     exportButton, capture, check,
+                     apply,     resolve, identify, fromPage,     toPage};
 
-    for (const auto& [key, handler] :
-         {std::pair{QKeySequence::New, &CProjectWindow::OnNew},
-          std::pair{QKeySequence::Open, &CProjectWindow::OnOpen},
-          std::pair{QKeySequence::Save, &CProjectWindow::OnSave}}) {
+    for (const auto& [key, handler] : {std::pair{QKeySequence::New, &CProjectWindow::OnNew},
+                                       std::pair{QKeySequence::Open, &CProjectWindow::OnOpen},
+                                       std::pair{QKeySequence::Save, &CProjectWindow::OnSave}}) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
         connect(shortcut, &QShortcut::activated, this, [this, handler = handler] {
             if (!Running()) {
@@ -421,17 +429,17 @@ void CProjectWindow::OnCapture() {
 
 void CProjectWindow::OnCheck() {
     if (MayRun(true)) {
-        StartRun(RunKind::Check, std::make_unique<SurveyRun>(
-                                     m_bus, RunTiming::For(m_dlg.PanelLine(), kRunWait),
-                                     m_model.Plan(), SurveyRun::Mode::Check));
+        StartRun(RunKind::Check,
+                 std::make_unique<SurveyRun>(m_bus, RunTiming::For(m_dlg.PanelLine(), kRunWait),
+                                             m_model.Plan(), SurveyRun::Mode::Check));
     }
 }
 
 void CProjectWindow::OnApply() {
     if (MayRun(true)) {
-        StartRun(RunKind::Apply, std::make_unique<SurveyRun>(
-                                     m_bus, RunTiming::For(m_dlg.PanelLine(), kRunWait),
-                                     m_model.Plan(), SurveyRun::Mode::Apply));
+        StartRun(RunKind::Apply,
+                 std::make_unique<SurveyRun>(m_bus, RunTiming::For(m_dlg.PanelLine(), kRunWait),
+                                             m_model.Plan(), SurveyRun::Mode::Apply));
     }
 }
 
@@ -557,11 +565,11 @@ void CProjectWindow::FinishRun() {
         m_model.SetReport(m_lastReport);
     }
     m_progress->setValue(m_progress->maximum());
-    QString end = m_lastReport.interrupted.empty() ? QStringLiteral("完成")
-                  : m_lastReport.interrupted == "stopped"
-                      ? QStringLiteral("已停止")
-                      : QStringLiteral("串口故障：") +
-                            QString::fromStdString(m_lastReport.interrupted);
+    QString end =
+        m_lastReport.interrupted.empty() ? QStringLiteral("完成")
+        : m_lastReport.interrupted == "stopped"
+            ? QStringLiteral("已停止")
+            : QStringLiteral("串口故障：") + QString::fromStdString(m_lastReport.interrupted);
     m_status->setText(end);
     m_stopping = false;
     UpdateButtons();

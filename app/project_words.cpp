@@ -61,10 +61,14 @@ QColor StatusColour(DeviceStatus status) {
 }
 
 QString FieldWord(const std::string& field) {
-    static const std::pair<const char*, const char*> kWords[] = {
-        {"key_mode", "按键模式"},     {"long_press_ms", "长按时间"}, {"press_codes", "第一组功能码"},
-        {"release_codes", "第二组功能码"}, {"baud", "波特率"},          {"data_bits", "数据位"},
-        {"stop_bits", "停止位"},      {"parity", "校验"}};
+    static const std::pair<const char*, const char*> kWords[] = {{"key_mode", "按键模式"},
+                                                                 {"long_press_ms", "长按时间"},
+                                                                 {"press_codes", "第一组功能码"},
+                                                                 {"release_codes", "第二组功能码"},
+                                                                 {"baud", "波特率"},
+                                                                 {"data_bits", "数据位"},
+                                                                 {"stop_bits", "停止位"},
+                                                                 {"parity", "校验"}};
     for (const auto& [name, word] : kWords) {
         if (field == name) {
             return QString::fromUtf8(word);

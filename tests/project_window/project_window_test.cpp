@@ -5,6 +5,8 @@
 // edited by keyboard and the TARVO page as the editor of a panel's configuration. While a run
 // goes on, the main dialog's sending controls are held and come back as they were.
 
+#include "app/project_window.h"
+
 #include <QAccessible>
 #include <QDir>
 #include <QFile>
@@ -21,7 +23,6 @@
 #include <map>
 #include <memory>
 
-#include "app/project_window.h"
 #include "app/ravlin_dlg.h"
 #include "dialog_driver.h"
 #include "gui_test_support.h"
@@ -125,7 +126,9 @@ TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
     EXPECT_FALSE(WindowControl(*window, IDC_PRJ_STOP)->isEnabled());
     EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
               (QStringList{"|TARVO|1|54 A0 00 01|正常|", "|TARVO|2|54 A0 00 02|正常|",
-                           "|MIRELL|5|4D 10 00 05|正常|"}).join("\n").toStdString());
+                           "|MIRELL|5|4D 10 00 05|正常|"})
+                  .join("\n")
+                  .toStdString());
     // The main dialog showed the run's frames as it shows the installer's.
     EXPECT_TRUE(RowTexts(StatusList(*m_dlg)).contains(QStringLiteral("当前状态->找到设备")));
     EXPECT_FALSE(m_dlg->Log().Text().isEmpty());
@@ -174,8 +177,10 @@ TEST_F(ProjectWindowTest, AMissingAnUnexpectedAndAClashingPanelEachHaveTheirRowA
 
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
     EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
-              (QStringList{"前台|TARVO|1|54 A0 00 01, 54 A0 00 02|地址冲突|",
-                           "窗边|TARVO|7||缺失|", "|TARVO|9|54 A0 00 03|多余|"}).join("\n").toStdString());
+              (QStringList{"前台|TARVO|1|54 A0 00 01, 54 A0 00 02|地址冲突|", "窗边|TARVO|7||缺失|",
+                           "|TARVO|9|54 A0 00 03|多余|"})
+                  .join("\n")
+                  .toStdString());
     // The status is the cell's text; tint and icon only repeat it.
     const QModelIndex status = window->Table()->model()->index(0, CProjectTableModel::kStatus);
     EXPECT_FALSE(status.data(Qt::DecorationRole).isNull());
@@ -189,11 +194,12 @@ TEST_F(ProjectWindowTest, AMissingAnUnexpectedAndAClashingPanelEachHaveTheirRowA
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QStringList csvLines =
         QString::fromUtf8(csv.readAll()).remove(QChar(0xFEFF)).split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(csvLines, (QStringList{"标签,型号,地址,身份,状态,配置",
-                                     "前台,TARVO,1,\"54 A0 00 01, 54 A0 00 02\",地址冲突,",
-                                     "窗边,TARVO,7,,缺失,长短按模式，长按 800 ms；第一组 无；第二组 "
-                                     "无；设备串口 9600，8，1，NONE",
-                                     ",TARVO,9,54 A0 00 03,多余,"}));
+    EXPECT_EQ(csvLines,
+              (QStringList{"标签,型号,地址,身份,状态,配置",
+                           "前台,TARVO,1,\"54 A0 00 01, 54 A0 00 02\",地址冲突,",
+                           "窗边,TARVO,7,,缺失,长短按模式，长按 800 ms；第一组 无；第二组 "
+                           "无；设备串口 9600，8，1，NONE",
+                           ",TARVO,9,54 A0 00 03,多余,"}));
 
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
@@ -207,23 +213,24 @@ TEST_F(ProjectWindowTest, AMissingAnUnexpectedAndAClashingPanelEachHaveTheirRowA
           std::pair{"地址冲突", 2}, std::pair{"缺失", 2}, std::pair{"多余", 2},
           std::pair{"调试报告：bus", 1}, std::pair{"orval-prj", 1},
           std::pair{"9600，8，1，NONE", 2}}) {
-        EXPECT_EQ(words.count(QString::fromUtf8(expected)), times) << expected << words.toStdString();
+        EXPECT_EQ(words.count(QString::fromUtf8(expected)), times)
+            << expected << words.toStdString();
     }
 
     // The first page as a picture, for the eye (and for the documentation when asked for).
     const QString page = m_dir.filePath(QStringLiteral("page"));
     QProcess render;
-    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                              QStringLiteral("80"), QStringLiteral("-f"),
-                                              QStringLiteral("1"), QStringLiteral("-l"),
-                                              QStringLiteral("1"), QStringLiteral("-singlefile"),
-                                              pdf, page});
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
+                  QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                  QStringLiteral("1"), QStringLiteral("-singlefile"), pdf, page});
     ASSERT_TRUE(render.waitForFinished(30000));
     EXPECT_TRUE(QFile::exists(page + QStringLiteral(".png")));
     if (const QByteArray out = qgetenv("RAVLIN_SHOT_DIR"); !out.isEmpty()) {
         const QDir dir(QString::fromLocal8Bit(out));
         QFile::remove(dir.filePath(QStringLiteral("project-report.png")));
-        QFile::copy(page + QStringLiteral(".png"), dir.filePath(QStringLiteral("project-report.png")));
+        QFile::copy(page + QStringLiteral(".png"),
+                    dir.filePath(QStringLiteral("project-report.png")));
         window->grab().save(dir.filePath(QStringLiteral("project-window.png")));
         QFile::remove(dir.filePath(QStringLiteral("project-report.pdf")));
         QFile::copy(pdf, dir.filePath(QStringLiteral("project-report.pdf")));
@@ -261,7 +268,9 @@ TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
     EXPECT_TRUE(window->LastReport().interrupted.empty());
     EXPECT_EQ(RowTexts(*window).join("\n").toStdString(),
               (QStringList{"一|TARVO|1|54 A0 00 01|正常|", "二|TARVO|2|54 A0 00 02|正常|",
-                           "三|TARVO|3|54 A0 00 03|正常|"}).join("\n").toStdString());
+                           "三|TARVO|3|54 A0 00 03|正常|"})
+                  .join("\n")
+                  .toStdString());
 }
 
 TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfiguration) {
@@ -285,8 +294,8 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
         names << b->accessibleName();
     }
     names.sort();
-    QStringList expected = {"新建", "打开", "保存", "采集", "检查", "写入差异", "解决冲突",
-                            "闪烁", "导出报告", "停止", "从页面取配置", "载入到页面"};
+    QStringList expected = {"新建",     "打开", "保存",     "采集", "检查",         "写入差异",
+                            "解决冲突", "闪烁", "导出报告", "停止", "从页面取配置", "载入到页面"};
     expected.sort();
     EXPECT_EQ(names, expected);
 
@@ -314,15 +323,16 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(editor, QString::fromUtf8(typed));
         QTest::keyClick(editor, Qt::Key_Return);
-        ASSERT_TRUE(WaitFor([&] { return !table->isAncestorOf(QApplication::focusWidget()) ||
-                                         QApplication::focusWidget() == table; }));
+        ASSERT_TRUE(WaitFor([&] {
+            return !table->isAncestorOf(QApplication::focusWidget()) ||
+                   QApplication::focusWidget() == table;
+        }));
         // Taken: 1..255 and no other panel there.
         EXPECT_EQ(window->Model().Plan().devices[0].address, address) << typed;
     }
 
     // "载入到页面" puts the panel's plan on the TARVO page; "从页面取配置" takes the page's back.
-    auto* longPress =
-        qobject_cast<QLineEdit*>(FindControl(&m_dlg->TarvoPage(), IDC_LONG_PRESS_MS));
+    auto* longPress = qobject_cast<QLineEdit*>(FindControl(&m_dlg->TarvoPage(), IDC_LONG_PRESS_MS));
     ClickCell(*window, 0, CProjectTableModel::kModel);
     ClickButton(*window, IDC_PRJ_TO_PAGE);
     EXPECT_EQ(longPress->text(), "1500");
