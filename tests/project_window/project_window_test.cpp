@@ -8,21 +8,25 @@
 #include "app/project_window.h"
 
 #include <QAccessible>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <map>
 #include <memory>
 
+#include "app/bus_monitor_dlg.h"
 #include "app/ravlin_dlg.h"
 #include "dialog_driver.h"
 #include "gui_test_support.h"
@@ -109,6 +113,7 @@ TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
     StartBus({{SimModel::Tarvo, 1, kPanelA},
               {SimModel::Tarvo, 2, kPanelB},
               {SimModel::Mirell, 5, kSequencer}});
+    m_dlg->OpenBusMonitor();
     CProjectWindow* window = OpenWithShortcut(*m_dlg);
     ASSERT_NE(window, nullptr);
     const std::map<int, bool> before = HeldStates();
@@ -132,6 +137,16 @@ TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
     // The main dialog showed the run's frames as it shows the installer's.
     EXPECT_TRUE(RowTexts(StatusList(*m_dlg)).contains(QStringLiteral("当前状态->找到设备")));
     EXPECT_FALSE(m_dlg->Log().Text().isEmpty());
+    // The bus monitor has every frame: the searches of all three models and the read-backs.
+    m_dlg->BusMonitor()->Flush();
+    QStringList decodes;
+    for (const MonitorRow& row : m_dlg->BusMonitor()->Frames().Rows()) {
+        decodes << RowDecode(row);
+    }
+    for (const char* sent :
+         {"搜索TARVO设备", "搜索MIRELL设备", "搜索OSKAN设备", "0→1 读取配置", "0→2 读取配置"}) {
+        EXPECT_GE(decodes.filter(QString::fromUtf8(sent)).size(), 1) << sent;
+    }
 
     // The installer changes panel 2 with the TARVO page's "写入".
     Click(MainControl(*m_dlg, IDC_SEARCH));
@@ -236,6 +251,37 @@ TEST_F(ProjectWindowTest, AMissingAnUnexpectedAndAClashingPanelEachHaveTheirRowA
         QFile::copy(pdf, dir.filePath(QStringLiteral("project-report.pdf")));
     }
     EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(ProjectWindowTest, TheMenuEntryComesAfterTheMonitorsAndCtrlPShowsTheSameWindow) {
+    StartBus({});
+    QStringList texts;
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            m_dlg->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(m_dlg.get(), &event);
+    EXPECT_EQ(texts.join('|').toStdString(),
+              "总线监视(&M)...|调试项目(&P)...|-|关于 Ravlin(&A)...");
+
+    CProjectWindow* window = OpenWithMenu(*m_dlg);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "调试项目");
+    window->hide();
+    EXPECT_EQ(OpenWithShortcut(*m_dlg), window);
+    // A run needs the open port.
+    Click(MainControl(*m_dlg, IDC_OPEN_CLOSE));
+    ASSERT_FALSE(m_dlg->PortOpen());
+    ClickButton(*window, IDC_PRJ_CAPTURE);
+    EXPECT_FALSE(window->Running());
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes().front().text, "请先打开串口!");
 }
 
 TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
@@ -351,6 +397,16 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(window->Model().Plan().devices[1].keyConfig->longPressMs, 2500u);
 
+    // The keyboard reaches every control in reading order, and Space clicks a button.
+    WindowControl(*window, IDC_PRJ_NEW)->setFocus();
+    QStringList path;
+    for (int i = 0; i < 13; ++i) {
+        path << QApplication::focusWidget()->accessibleName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(path.join('|').toStdString(),
+              "新建|打开|保存|导出报告|设备计划|从页面取配置|载入到页面|采集|检查|写入差异|"
+              "解决冲突|闪烁|新建");
     // Saved, the plan reads back the same.
     const QString saved = m_dir.filePath(QStringLiteral("saved.toml"));
     ASSERT_TRUE(window->SaveFile(saved));
