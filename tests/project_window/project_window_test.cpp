@@ -284,6 +284,32 @@ TEST_F(ProjectWindowTest, TheMenuEntryComesAfterTheMonitorsAndCtrlPShowsTheSameW
     EXPECT_EQ(m_boxes.Boxes().front().text, "请先打开串口!");
 }
 
+TEST_F(ProjectWindowTest, ResolveMovesAClashingPanelToItsPlannedAddress) {
+    // Both panels came from the factory at address 1; the plan knows them by their identities.
+    StartBus({{SimModel::Tarvo, 1, kPanelA}, {SimModel::Tarvo, 1, kPanelB}});
+    CProjectWindow* window = OpenWithShortcut(*m_dlg);
+    ASSERT_NE(window, nullptr);
+    ClickAndChooseFile(*window, IDC_PRJ_OPEN,
+                       WritePlan(QStringLiteral("[[device]]\nmodel = \"tarvo\"\naddress = 1\n"
+                                                "label = \"东\"\nidentity = \"54 A0 00 01\"\n\n"
+                                                "[[device]]\nmodel = \"tarvo\"\naddress = 2\n"
+                                                "label = \"西\"\nidentity = \"54 A0 00 02\"\n")));
+    const std::map<int, bool> before = HeldStates();
+    ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_RESOLVE, 60000));
+    EXPECT_TRUE(window->LastReport().interrupted.empty());
+    EXPECT_EQ(m_sim->Device(0).address, 1);
+    EXPECT_EQ(m_sim->Device(1).address, 2);
+    const QStringList rows = RowTexts(*window);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0].startsWith("东|TARVO|1|54 A0 00 01|正常")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].startsWith("西|TARVO|2|54 A0 00 02|正常")) << rows[1].toStdString();
+    EXPECT_EQ(HeldStates(), before);
+
+    // And a check agrees.
+    ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
+    EXPECT_EQ(RowTexts(*window).filter("|正常|").size(), 2);
+}
+
 TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
     StartBus({{SimModel::Tarvo, 1, kPanelA},
               {SimModel::Tarvo, 2, kPanelB},
