@@ -308,6 +308,16 @@ TEST_F(ProjectWindowTest, ResolveMovesAClashingPanelToItsPlannedAddress) {
     // And a check agrees.
     ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_CHECK));
     EXPECT_EQ(RowTexts(*window).filter("|正常|").size(), 2);
+
+    // "闪烁" flashes the selected panel's LED1 until "停止" switches it off.
+    ClickCell(*window, 1, CProjectTableModel::kLabel);
+    ClickButton(*window, IDC_PRJ_IDENTIFY);
+    ASSERT_TRUE(window->Running());
+    ASSERT_TRUE(WaitFor([&] { return m_sim->Device(1).led1 == LedState::Flash; }));
+    EXPECT_EQ(m_sim->Device(0).led1, LedState::Off);
+    ASSERT_TRUE(RunToEnd(*window, IDC_PRJ_STOP));
+    EXPECT_TRUE(WaitFor([&] { return m_sim->Device(1).led1 == LedState::Off; }));
+    EXPECT_EQ(HeldStates(), before);
 }
 
 TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
