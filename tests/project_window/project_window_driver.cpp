@@ -16,10 +16,16 @@
 namespace project_test {
 
 CProjectWindow* OpenWithShortcut(CRavlinDlg& dlg) {
+    // The shortcut belongs to the main dialog's window, which must be the active one.
     dlg.activateWindow();
+    QApplication::setActiveWindow(&dlg);
+    if (!QTest::qWaitForWindowActive(&dlg)) {
+        return nullptr;
+    }
     QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
-    test_support::WaitFor([&] { return dlg.ProjectWindow() && dlg.ProjectWindow()->isVisible(); });
-    return dlg.ProjectWindow();
+    const bool shown = test_support::WaitFor(
+        [&] { return dlg.ProjectWindow() && dlg.ProjectWindow()->isVisible(); });
+    return shown ? dlg.ProjectWindow() : nullptr;
 }
 
 CProjectWindow* OpenWithMenu(CRavlinDlg& dlg) {
@@ -38,9 +44,9 @@ CProjectWindow* OpenWithMenu(CRavlinDlg& dlg) {
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(10, 10),
                             dlg.mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(&dlg, &event);
-    test_support::WaitFor(
+    const bool shown = test_support::WaitFor(
         [&] { return chosen && dlg.ProjectWindow() && dlg.ProjectWindow()->isVisible(); });
-    return dlg.ProjectWindow();
+    return shown ? dlg.ProjectWindow() : nullptr;
 }
 
 QWidget* WindowControl(const CProjectWindow& window, int id) {

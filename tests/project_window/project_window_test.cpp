@@ -275,6 +275,7 @@ TEST_F(ProjectWindowTest, TheMenuEntryComesAfterTheMonitorsAndCtrlPShowsTheSameW
     EXPECT_EQ(window->windowTitle(), "调试项目");
     window->hide();
     EXPECT_EQ(OpenWithShortcut(*m_dlg), window);
+    EXPECT_TRUE(window->isVisible());
     // A run needs the open port.
     Click(MainControl(*m_dlg, IDC_OPEN_CLOSE));
     ASSERT_FALSE(m_dlg->PortOpen());
