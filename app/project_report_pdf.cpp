@@ -23,7 +23,7 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 constexpr int kColumns = 6;
 // Share of the width of each column: 标签, 型号, 地址, 身份, 状态, 配置.
-constexpr std::array<double, kColumns> kShares = {0.19, 0.09, 0.06, 0.15, 0.10, 0.41};
+constexpr std::array<double, kColumns> kShares = {0.17, 0.08, 0.05, 0.20, 0.10, 0.40};
 
 bool SaveWhole(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
@@ -212,7 +212,10 @@ QByteArray MakePdf(const ReportHeading& heading, const CProjectTableModel& table
     sheet.Row(header, bold, QColor(0xE4, 0xE4, 0xE4), QColor(), true);
     for (int row = 0; row < static_cast<int>(table.Rows().size()); ++row) {
         const ProjectRow& r = table.Rows()[static_cast<std::size_t>(row)];
-        sheet.Row(Cells(table, row), body, row % 2 ? QColor(0xF6, 0xF6, 0xF6) : QColor(),
+        QStringList cells = Cells(table, row);
+        // One identity a line: a clash lists each device's.
+        cells[3].replace(QStringLiteral(", "), QStringLiteral("\n"));
+        sheet.Row(cells, body, row % 2 ? QColor(0xF6, 0xF6, 0xF6) : QColor(),
                   r.status ? StatusColour(*r.status) : QColor(), false);
     }
     painter.end();
