@@ -148,6 +148,10 @@ void CRavlinDlg::SetOskanRecord(const OrvalOskan& record) {
 }
 
 void CRavlinDlg::LoadTarvoConfig(const TarvoConfigBlock& block) {
+    if (m_runListener) {
+        // The parser's buffer still holds the head of the reply that ended here.
+        m_runListener->OnRunConfig(m_session.Parser().Buffer()[kPosSource], block);
+    }
     if (!m_handlingRx) {
         m_tarvoPage.LoadDeviceConfig(block);
         return;
@@ -215,6 +219,10 @@ void CRavlinDlg::OnWriteAddress() {
 }
 
 void CRavlinDlg::OnReadDeviceConfig() {
+    // A commissioning run is the one sender while it goes on.
+    if (ProjectRunActive()) {
+        return;
+    }
     if (const std::optional<std::uint8_t> device = SelectedDeviceAddress()) {
         m_session.SendReadConfig(*device);
     }

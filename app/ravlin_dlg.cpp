@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "app/about_dlg.h"
+#include "app/project_window.h"
 #include "app/single_selection_list.h"
 #include "platform/message_box.h"
 #include "platform/qt_tab_control.h"
@@ -99,6 +100,8 @@ bool CRavlinDlg::OnInitDialog() {
 
     auto* monitorKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
     connect(monitorKey, &QShortcut::activated, this, &CRavlinDlg::OpenBusMonitor);
+    auto* projectKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(projectKey, &QShortcut::activated, this, &CRavlinDlg::OpenProjectWindow);
 
     FillPortPanel();
 
@@ -178,6 +181,9 @@ void CRavlinDlg::ApplyControlStates() {
     if (m_oskanPage.IsCreated()) {
         m_oskanPage.EnableControls(s.oskanControlsEnabled);
     }
+    if (ProjectRunActive()) {
+        HoldSendingControls();
+    }
 }
 
 void CRavlinDlg::OnCommand(int id) {
@@ -209,7 +215,10 @@ void CRavlinDlg::OnCommand(int id) {
 }
 
 void CRavlinDlg::OnCancel() {
-    // A "写入" sequence still running sends nothing more.
+    // A commissioning run and a "写入" sequence still running send nothing more.
+    if (m_projectWnd) {
+        m_projectWnd->AbandonRun();
+    }
     m_keyWriter.Stop();
     m_session.CloseForShutdown();
     EndDialog(IDCANCEL);
@@ -217,6 +226,9 @@ void CRavlinDlg::OnCancel() {
 
 void CRavlinDlg::OnDestroy() {
     CDialog::OnDestroy();
+    if (m_projectWnd) {
+        m_projectWnd->AbandonRun();
+    }
     m_keyWriter.Stop();
     // After OnCancel this is a second close, which finds the port closed.
     m_session.CloseForShutdown();
@@ -253,6 +265,9 @@ void CRavlinDlg::contextMenuEvent(QContextMenuEvent* e) {
     QAction* monitor = menu.addAction(QStringLiteral("总线监视(&M)..."));
     monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(monitor, &QAction::triggered, this, &CRavlinDlg::OpenBusMonitor);
+    QAction* project = menu.addAction(QStringLiteral("调试项目(&P)..."));
+    project->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(project, &QAction::triggered, this, &CRavlinDlg::OpenProjectWindow);
     // About comes last, after a separator, as at the end of a window menu (the menu hides a
     // separator that would open it).
     menu.addSeparator();
@@ -270,6 +285,15 @@ void CRavlinDlg::OpenBusMonitor() {
     m_monitorDlg->show();
     m_monitorDlg->raise();
     m_monitorDlg->activateWindow();
+}
+
+void CRavlinDlg::OpenProjectWindow() {
+    if (!m_projectWnd) {
+        m_projectWnd = std::make_unique<CProjectWindow>(*this);
+    }
+    m_projectWnd->show();
+    m_projectWnd->raise();
+    m_projectWnd->activateWindow();
 }
 
 int CRavlinDlg::DeviceListCurSel() const {

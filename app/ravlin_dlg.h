@@ -18,6 +18,7 @@
 #include "app/bus_monitor_dlg.h"
 #include "app/bus_recorder.h"
 #include "app/hex_log.h"
+#include "app/run_listener.h"
 #include "bus/rx_parser.h"
 #include "bus/tx_frame.h"
 #include "pages/key_config_write.h"
@@ -28,6 +29,7 @@
 #include "platform/qt_dialog.h"
 #include "platform/qt_message_owner.h"
 #include "platform/qt_port_notifier.h"
+#include "project/project_plan.h"
 #include "serial/port_enumeration.h"
 #include "serial/serial_port.h"
 #include "session/bus_session.h"
@@ -36,6 +38,7 @@ class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
 class QtTabControl;
+class CProjectWindow;
 
 // The application's name: the caption of its message boxes.
 // The maker behind the link control, and where it leads.
@@ -72,6 +75,8 @@ public:
     void SetMirellRecord(const OrvalMirell& record) override;
     void SetOskanRecord(const OrvalOskan& record) override;
     void LoadTarvoConfig(const TarvoConfigBlock& block) override;
+    void OnFrame(const std::uint8_t* frame) override;
+    void OnAddressHandedOut(const std::uint8_t* request, std::uint8_t address) override;
 
     // Window messages, as the serial engine sends them.
     LRESULT OnMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam);
@@ -84,6 +89,26 @@ public:
     // Shows the bus monitor window (context menu, Ctrl+M), creating it the first time.
     void OpenBusMonitor();
     CBusMonitorDlg* BusMonitor() const { return m_monitorDlg.get(); }
+    // Shows the commissioning project window "调试项目" (context menu, Ctrl+P), creating it the
+    // first time.
+    void OpenProjectWindow();
+    CProjectWindow* ProjectWindow() const { return m_projectWnd.get(); }
+
+    // A commissioning run of the project window (project_run_host.cpp). While it goes on, the
+    // run is the one sender on the bus: the buttons, pages and tabs that send or change the
+    // device type are disabled, and `listener` hears what arrives. At its end they come back
+    // as they were, on the tab the run began on.
+    void BeginProjectRun(IRunListener* listener);
+    void EndProjectRun();
+    bool ProjectRunActive() const { return m_runListener != nullptr; }
+    // What the run does on the bus, as the installer's clicks do it: the model's tab, and a
+    // search as by "搜索设备".
+    void RunUseModel(DeviceModel model);
+    void RunSearch();
+    // The port and line settings chosen in the port panel.
+    QString PanelPortName() const;
+    ProjectLine PanelLine() const;
+
     // The bus monitor's flight recorder: records from the moment the port opens.
     CBusRecorder& Recorder() { return m_recorder; }
 
@@ -134,6 +159,8 @@ private:
     void OnTabSelChange();
     // Shows the session's enabled and shown states on every control that follows them.
     void ApplyControlStates();
+    // During a commissioning run: disables what would send beside the run.
+    void HoldSendingControls();
 
     // Bus buttons and the device list (bus_handlers.cpp).
     void OnWriteKeyConfig();
@@ -200,6 +227,13 @@ private:
     // recorded whether the bus monitor window is open or not; and that window, which shows it.
     CBusRecorder m_recorder{m_port, m_session.Parser()};
     std::unique_ptr<CBusMonitorDlg> m_monitorDlg;
+    // The commissioning project window, and the run it drives: who hears the bus, and the
+    // controls' states and the tab before the run.
+    std::unique_ptr<CProjectWindow> m_projectWnd;
+    IRunListener* m_runListener = nullptr;
+    ControlStates m_statesBeforeRun;
+    int m_tabBeforeRun = -1;
+    bool m_tabEnabledBeforeRun = true;
     // Last member, so it goes first: it releases a monitor thread still blocked on it.
     QtMessageOwner m_owner;
 };

@@ -218,6 +218,35 @@ KeyConfigFields CTarvoDlg::Fields() const {
     return f;
 }
 
+void CTarvoDlg::ShowFields(const KeyConfigFields& fields) {
+    if (!IsCreated()) {
+        return;
+    }
+    const auto byData = [](QComboBox* combo, unsigned value) {
+        combo->setCurrentIndex(combo->findData(value));
+    };
+    if (fields.serialFormat) {
+        byData(m_cbBaud, fields.serialFormat->baud);
+        byData(m_cbDataBits, fields.serialFormat->dataBitsIndex);
+        byData(m_cbStopBits, fields.serialFormat->stopBitsIndex);
+        byData(m_cbParity, fields.serialFormat->parityIndex);
+    } else {
+        for (QComboBox* combo : {m_cbBaud, m_cbDataBits, m_cbStopBits, m_cbParity}) {
+            combo->setCurrentIndex(-1);
+        }
+    }
+    SetKeyMode(fields.shortLong ? 1 : 0);
+    m_chkPressHex->setChecked(fields.pressHex);
+    m_chkReleaseHex->setChecked(fields.releaseHex);
+    m_nLongPressMs = fields.longPressMs;
+    const auto text = [](const std::u16string& s) {
+        return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+    };
+    m_strPressCodes = text(fields.pressText);
+    m_strReleaseCodes = text(fields.releaseText);
+    UpdateData(false);
+}
+
 void CTarvoDlg::LoadDeviceConfig(const TarvoConfigBlock& block) {
     if (!IsCreated()) {
         return;

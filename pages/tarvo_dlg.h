@@ -53,6 +53,10 @@ public:
     // Everything "写入" sends, as the page holds it now: the text members and m_nLongPressMs as
     // the last UpdateData(true) read them, the rest from the controls.
     KeyConfigFields Fields() const;
+    // Puts `fields` on the page, as a user would type and choose them (a planned configuration
+    // loaded from a commissioning project). A serial format the lists lack leaves that list
+    // without a selection, as a read-back does.
+    void ShowFields(const KeyConfigFields& fields);
 
     QString m_strPressCodes;           // edit 1007, first code set
     QString m_strReleaseCodes;         // edit 1008, second code set

@@ -16,6 +16,7 @@ RAVLIN_PACKAGES=(
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file man-db
+    poppler-utils
 )
 
 ravlin_install_missing() {

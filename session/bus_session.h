@@ -96,6 +96,9 @@ public:
     void PortListChanged(std::size_t portCount);
     // nothing: no line selected; else whether the selected line's address is not 0.
     void SelectionChanged(std::optional<bool> selectedAddressed);
+    // Puts back states kept earlier: a commissioning run in the window ends, and the controls
+    // it held return to what they were before it.
+    void RestoreControls(const ControlStates& states) { m_controls = states; }
 
     // --- Received bytes: the handler of WM_SERIAL_RXBYTE, byte by byte in arrival order.
     void HandleReceivedByte(std::uint8_t byte) { m_parser.Feed(byte, *this); }
