@@ -1,9 +1,14 @@
 #include "dialog_driver.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 #include "app/ravlin_dlg.h"
 #include "gui_test_support.h"
@@ -111,6 +116,26 @@ std::vector<unsigned> RowData(const QListWidget* list) {
         data.push_back(list->item(i)->data(Qt::UserRole).toUInt());
     }
     return data;
+}
+
+bool ChooseFromContextMenu(CRavlinDlg& dlg, Qt::Key key) {
+    bool chosen = false;
+    // The menu runs its own loop: choose the entry once it is up.
+    std::function<void()> choose = [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            QTimer::singleShot(20, choose);
+            return;
+        }
+        chosen = true;
+        QTest::keyClick(menu, key);
+    };
+    QTimer::singleShot(0, choose);
+    // What the menu key or a right click gives the dialog.
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(10, 10),
+                            dlg.mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(&dlg, &event);
+    return test_support::WaitFor([&] { return chosen; });
 }
 
 }  // namespace gui_test

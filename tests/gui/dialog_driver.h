@@ -38,6 +38,9 @@ QWidget* MainControl(const CRavlinDlg& dlg, int id);
 QListWidget* DeviceList(const CRavlinDlg& dlg);
 QListWidget* StatusList(const CRavlinDlg& dlg);
 
+// Opens the main dialog's context menu, as the menu key does, and chooses the entry whose
+// mnemonic is `key`; true once it was chosen.
+bool ChooseFromContextMenu(CRavlinDlg& dlg, Qt::Key key);
 // Clicks tab `index` of the tab control.
 void ClickTab(CRavlinDlg& dlg, int index);
 // Selects the entry with this text, as a choice from the drop-down list; false when missing.

@@ -1,9 +1,7 @@
 #include "monitor_test_support.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QMenu>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +10,7 @@
 
 #include "app/bus_monitor_dlg.h"
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "widget_driving.h"
 
 namespace monitor_test {
@@ -24,22 +23,7 @@ CBusMonitorDlg* OpenWithShortcut(CRavlinDlg& dlg) {
 }
 
 CBusMonitorDlg* OpenWithMenu(CRavlinDlg& dlg) {
-    bool chosen = false;
-    // The menu runs its own loop: choose the entry once it is up.
-    std::function<void()> choose = [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) {
-            QTimer::singleShot(20, choose);
-            return;
-        }
-        chosen = true;
-        QTest::keyClick(menu, Qt::Key_M);
-    };
-    QTimer::singleShot(0, choose);
-    // What the menu key or a right click gives the dialog.
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(10, 10),
-                            dlg.mapToGlobal(QPoint(10, 10)));
-    QApplication::sendEvent(&dlg, &event);
+    const bool chosen = gui_test::ChooseFromContextMenu(dlg, Qt::Key_M);
     test_support::WaitFor(
         [&] { return chosen && dlg.BusMonitor() && dlg.BusMonitor()->isVisible(); });
     return dlg.BusMonitor();

@@ -1,9 +1,7 @@
 #include "project_window_driver.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QMenu>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -11,6 +9,7 @@
 
 #include "app/project_window.h"
 #include "app/ravlin_dlg.h"
+#include "dialog_driver.h"
 #include "widget_driving.h"
 
 namespace project_test {
@@ -29,21 +28,7 @@ CProjectWindow* OpenWithShortcut(CRavlinDlg& dlg) {
 }
 
 CProjectWindow* OpenWithMenu(CRavlinDlg& dlg) {
-    bool chosen = false;
-    // The menu runs its own loop: choose the entry once it is up.
-    std::function<void()> choose = [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) {
-            QTimer::singleShot(20, choose);
-            return;
-        }
-        chosen = true;
-        QTest::keyClick(menu, Qt::Key_P);
-    };
-    QTimer::singleShot(0, choose);
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(10, 10),
-                            dlg.mapToGlobal(QPoint(10, 10)));
-    QApplication::sendEvent(&dlg, &event);
+    const bool chosen = gui_test::ChooseFromContextMenu(dlg, Qt::Key_P);
     const bool shown = test_support::WaitFor(
         [&] { return chosen && dlg.ProjectWindow() && dlg.ProjectWindow()->isVisible(); });
     return shown ? dlg.ProjectWindow() : nullptr;
