@@ -45,6 +45,9 @@ void CBusRecorder::PortClosed() {
 }
 
 void CBusRecorder::Flush() {
+    if (const std::optional<TapFailure> failure = m_tap.TakeFailure()) {
+        emit PortFailed(failure->errorNumber);
+    }
     std::size_t lost = 0;
     std::deque<TapEvent> sent = m_tap.Take(&lost);
     std::vector<RxRecord> received = m_tracker.Take();

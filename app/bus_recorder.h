@@ -2,9 +2,10 @@
 // CBusRecorder: the bus monitor's flight recorder. From the moment the port opens it keeps what
 // the engine reports of its traffic (its tap) and what the receive parser makes of the received
 // bytes (its observer), whether the monitor window is open or not: an installer opens the
-// window after something went wrong and must see what did. Every kRefreshMs while the port is
-// open, what arrived is moved into the frame list (the newest CFrameTableModel::kMaxRows rows)
-// and the device table; the window only shows these models.
+// window after something went wrong and must see what did. It also passes on a failure of the
+// port that the engine reports, for a commissioning run to end at once. Every kRefreshMs while the
+// port is open, what arrived is moved into the frame list (the newest CFrameTableModel::kMaxRows
+// rows) and the device table; the window only shows these models.
 //
 // Lives on the UI thread, beside the session whose engine and parser it watches.
 
@@ -60,6 +61,8 @@ public:
 
 signals:
     void Flushed();
+    // The engine reported a failure of the open port (at the next move, within kRefreshMs).
+    void PortFailed(int errorNumber);
 
 private:
     CSerialPort& m_port;

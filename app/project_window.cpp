@@ -16,6 +16,7 @@
 #include "app/project_report_pdf.h"
 #include "app/ravlin_dlg.h"
 #include "platform/message_box.h"
+#include "platform/system_error_text.h"
 #include "platform/text_file.h"
 #include "platform/text_file_write.h"
 #include "project/identify_run.h"
@@ -87,6 +88,7 @@ CProjectWindow::CProjectWindow(CRavlinDlg& dlg)
     setAccessibleName(QStringLiteral("调试项目"));
     m_wake.setSingleShot(true);
     connect(&m_wake, &QTimer::timeout, this, &CProjectWindow::OnWake);
+    connect(&dlg.Recorder(), &CBusRecorder::PortFailed, this, &CProjectWindow::OnPortFailed);
 
     m_table = Numbered(new QTableView(this), IDC_PRJ_TABLE, QStringLiteral("设备计划"));
     m_table->setModel(&m_model);
@@ -468,6 +470,7 @@ void CProjectWindow::StartRun(RunKind kind, std::unique_ptr<ProjectRun> run) {
     m_kind = kind;
     m_run = std::move(run);
     m_stopping = false;
+    m_portFailure.clear();
     m_dlg.BeginProjectRun(this);
     UpdateButtons();
     m_run->Start(Clock::now());
@@ -514,6 +517,16 @@ void CProjectWindow::OnWake() {
         FinishRun();
         return;
     }
+    Reschedule();
+}
+
+void CProjectWindow::OnPortFailed(int errorNumber) {
+    if (!m_run || m_run->Done()) {
+        return;
+    }
+    const std::string why = SystemErrorText(errorNumber);
+    m_portFailure = QString::fromStdString(why);
+    m_run->OnPortFailure(why, Clock::now());
     Reschedule();
 }
 
@@ -565,11 +578,10 @@ void CProjectWindow::FinishRun() {
         m_model.SetReport(m_lastReport);
     }
     m_progress->setValue(m_progress->maximum());
-    QString end =
-        m_lastReport.interrupted.empty() ? QStringLiteral("完成")
-        : m_lastReport.interrupted == "stopped"
-            ? QStringLiteral("已停止")
-            : QStringLiteral("串口故障：") + QString::fromStdString(m_lastReport.interrupted);
+    QString end = m_lastReport.interrupted.empty() ? QStringLiteral("完成")
+                  : m_lastReport.interrupted == "stopped"
+                      ? QStringLiteral("已停止")
+                      : QStringLiteral("串口故障：") + m_portFailure;
     m_status->setText(end);
     m_stopping = false;
     UpdateButtons();

@@ -99,6 +99,8 @@ private:
     // After every event fed to the run: the progress, and the timer at its next wake-up.
     void Reschedule();
     void OnWake();
+    // The engine reported that the open port failed: the run ends at once and says so.
+    void OnPortFailed(int errorNumber);
     void FinishRun();
     void UpdateButtons();
     void UpdateProgress();
@@ -121,6 +123,7 @@ private:
     SurveyRun* m_survey = nullptr;  // m_run, for a capture
     RunKind m_kind = RunKind::Check;
     bool m_stopping = false;
+    QString m_portFailure;  // the system's words for the failure that ended the run
     ProjectReport m_lastReport;
     QTimer m_wake;
 

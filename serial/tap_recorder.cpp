@@ -32,6 +32,18 @@ void CTapRecorder::OnPurged(std::size_t unreadBytes) {
     }
 }
 
+void CTapRecorder::OnFailure(const char* operation, int errorNumber, bool gone) {
+    std::lock_guard lock(m_mutex);
+    if (!m_failure) {
+        m_failure = TapFailure{operation, errorNumber, gone};
+    }
+}
+
+std::optional<TapFailure> CTapRecorder::TakeFailure() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_failure, std::nullopt);
+}
+
 void CTapRecorder::Add(TapEvent event) {
     std::lock_guard lock(m_mutex);
     if (m_events.size() >= kMaxPending) {

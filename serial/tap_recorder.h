@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "serial/serial_tap.h"
@@ -23,6 +25,13 @@ struct TapEvent {
     std::size_t unread = 0;           // Purged
 };
 
+// A failure the engine reported on the open port (it also shows its own box for it).
+struct TapFailure {
+    std::string operation;  // "WaitCommEvent()", "ReadFile()", ...
+    int errorNumber = 0;
+    bool gone = false;  // the device went away
+};
+
 class CTapRecorder : public ISerialTap {
 public:
     static constexpr std::size_t kMaxPending = 100000;
@@ -31,6 +40,8 @@ public:
     void OnWritten(const std::uint8_t* bytes, std::size_t count) override;
     void OnReplaced(const std::uint8_t* bytes, std::size_t count) override;
     void OnPurged(std::size_t unreadBytes) override;
+    // Kept whether recording or not: whoever drives the bus must learn that the port failed.
+    void OnFailure(const char* operation, int errorNumber, bool gone) override;
 
     void SetRecording(bool on) { m_recording.store(on, std::memory_order_relaxed); }
     bool Recording() const { return m_recording.load(std::memory_order_relaxed); }
@@ -38,6 +49,8 @@ public:
     // The events since the last call, oldest first, and how many were lost to the bound.
     std::deque<TapEvent> Take(std::size_t* lost = nullptr);
 
+    // The first failure reported since the last call, if any.
+    std::optional<TapFailure> TakeFailure();
     // When the port was last opened (steady and wall clock); the recorder's creation before.
     std::chrono::steady_clock::time_point OpenedAt() const;
     std::chrono::system_clock::time_point OpenedAtWall() const;
@@ -49,6 +62,7 @@ private:
     mutable std::mutex m_mutex;
     std::deque<TapEvent> m_events;
     std::size_t m_lost = 0;
+    std::optional<TapFailure> m_failure;
     std::chrono::steady_clock::time_point m_openedAt = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point m_openedAtWall = std::chrono::system_clock::now();
 };

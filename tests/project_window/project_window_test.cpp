@@ -356,6 +356,32 @@ TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
                   .toStdString());
 }
 
+TEST_F(ProjectWindowTest, APortThatFailsEndsTheCheckAtOnceAndSaysSo) {
+    StartBus({{SimModel::Tarvo, 1, kPanelA},
+              {SimModel::Tarvo, 2, kPanelB},
+              {SimModel::Tarvo, 3, kPanelC}});
+    CProjectWindow* window = OpenWithShortcut(*m_dlg);
+    ASSERT_NE(window, nullptr);
+    ClickAndChooseFile(*window, IDC_PRJ_OPEN,
+                       WritePlan(PanelEntry(1, "一") + PanelEntry(2, "二") + PanelEntry(3, "三")));
+    const std::map<int, bool> before = HeldStates();
+
+    bool ended = false;
+    QObject::connect(window, &CProjectWindow::RunFinished, [&] { ended = true; });
+    ClickButton(*window, IDC_PRJ_CHECK);
+    auto* status = qobject_cast<QLabel*>(WindowControl(*window, IDC_PRJ_STATUS));
+    ASSERT_TRUE(WaitFor([&] { return status->text().contains("读取配置") || ended; }, 30000));
+    ASSERT_FALSE(ended);
+    // The adapter goes away: the run must not wait out its steps and call the panels missing.
+    m_sim->Stop();
+    ASSERT_TRUE(WaitFor([&] { return ended; }, 30000));
+    EXPECT_EQ(window->LastReport().interrupted.rfind("the port failed: ", 0), 0u)
+        << window->LastReport().interrupted;
+    EXPECT_TRUE(status->text().startsWith("串口故障：")) << status->text().toStdString();
+    EXPECT_FALSE(status->text().contains("the port failed")) << status->text().toStdString();
+    EXPECT_EQ(HeldStates(), before);
+}
+
 TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfiguration) {
     StartBus({});
     CProjectWindow* window = OpenWithShortcut(*m_dlg);

@@ -96,4 +96,19 @@ TEST(TapRecorder, ReportingThreadAndTakerShareTheList) {
     }
 }
 
+TEST(TapRecorder, AFailureIsKeptOnceRecordingOrNotAndTakenOnce) {
+    CTapRecorder tap;
+    tap.SetRecording(false);
+    EXPECT_FALSE(tap.TakeFailure());
+    tap.OnFailure("WaitCommEvent()", 5, true);
+    tap.OnFailure("ReadFile()", 9, false);  // what follows the first failure adds nothing
+    const std::optional<TapFailure> first = tap.TakeFailure();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->operation, "WaitCommEvent()");
+    EXPECT_EQ(first->errorNumber, 5);
+    EXPECT_TRUE(first->gone);
+    EXPECT_FALSE(tap.TakeFailure());
+    EXPECT_TRUE(tap.Take().empty());  // a failure is no event of the monitor's list
+}
+
 }  // namespace
