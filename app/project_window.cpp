@@ -110,8 +110,9 @@ CProjectWindow::CProjectWindow(CRavlinDlg& dlg)
     });
 
     const auto button = [this](const char* text, int id, void (CProjectWindow::*handler)()) {
-        auto* b = Numbered(new QPushButton(QString::fromUtf8(text), this), id,
-                           QString::fromUtf8(text).remove(QStringLiteral("...")));
+        // A screen reader hears the visible text, "..." included: it says a dialog follows.
+        auto* b =
+            Numbered(new QPushButton(QString::fromUtf8(text), this), id, QString::fromUtf8(text));
         connect(b, &QPushButton::clicked, this, handler);
         return b;
     };

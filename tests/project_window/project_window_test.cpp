@@ -403,8 +403,9 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
         names << b->accessibleName();
     }
     names.sort();
-    QStringList expected = {"新建",     "打开", "保存",     "采集", "检查",         "写入差异",
-                            "解决冲突", "闪烁", "导出报告", "停止", "从页面取配置", "载入到页面"};
+    QStringList expected = {"新建",        "打开...",  "保存",         "采集",
+                            "检查",        "写入差异", "解决冲突",     "闪烁",
+                            "导出报告...", "停止",     "从页面取配置", "载入到页面"};
     expected.sort();
     EXPECT_EQ(names, expected);
 
@@ -468,7 +469,7 @@ TEST_F(ProjectWindowTest, ThePlanIsEditedByKeyboardAndThePageEditsAPanelsConfigu
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     EXPECT_EQ(path.join('|').toStdString(),
-              "新建|打开|保存|导出报告|设备计划|从页面取配置|载入到页面|采集|检查|写入差异|"
+              "新建|打开...|保存|导出报告...|设备计划|从页面取配置|载入到页面|采集|检查|写入差异|"
               "解决冲突|闪烁|新建");
     // Saved, the plan reads back the same.
     const QString saved = m_dir.filePath(QStringLiteral("saved.toml"));
