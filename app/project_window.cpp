@@ -147,7 +147,10 @@ CProjectWindow::CProjectWindow(CRavlinDlg& dlg)
     m_progress = Numbered(new QProgressBar(this), IDC_PRJ_PROGRESS, QStringLiteral("进度"));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    m_status = Numbered(new QLabel(this), IDC_PRJ_STATUS, QStringLiteral("运行状态"));
+    // No name of its own: a screen reader reads a label's name, which is then its text (the run in
+    // hand, "完成", "已停止", ...); what the label is, is its description.
+    m_status = Numbered(new QLabel(this), IDC_PRJ_STATUS, QString());
+    m_status->setAccessibleDescription(QStringLiteral("运行状态"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
 
     auto* fileRow = new QHBoxLayout;
