@@ -126,12 +126,16 @@ TEST_F(SimulatorTest, SearchListsExactlyTheDevicesOfThatTypeStaggeredAndWhole) {
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].bytes, (Bytes{0xFA, 0x06, 0x00, 0x03, 0xFE, 0x00, 0x4F, 0x00, 0x00, 0x01}));
     EXPECT_EQ(frames[1].bytes, (Bytes{0xFA, 0x06, 0x00, 0x07, 0xFE, 0x00, 0xA1, 0xB2, 0xE3, 0xD4}));
-    // One after the other, never in the same burst. The gap is taken from when the simulator
-    // wrote them: a reader that was slow to wake would see both at once.
+    // One after the other, never in the same burst: the first 15 ms after the search, the next
+    // 8 ms after it. Taken from when the simulator wrote them (a reader that was slow to wake
+    // would see both at once), and from the search, since a write made late only moves that
+    // frame; the trace gives times to the millisecond.
+    const double searched = m_trace.TimeOf("search OSKAN");
     const double first = m_trace.TimeOf("OSKAN 3 found");
     const double second = m_trace.TimeOf("OSKAN 7 found");
-    ASSERT_GE(first, 0);
-    EXPECT_GE(second - first, 0.004);
+    ASSERT_GE(searched, 0);
+    EXPECT_GE(first - searched, 0.015 - 0.001);
+    EXPECT_GE(second - searched, 0.015 + 0.008 - 0.001);
 
     m_client->Write({0xFA, kTypeMirell, 0x00, 0x00});
     EXPECT_EQ(Sources(m_client->ReadFrames(300ms)), Bytes{5});
@@ -297,13 +301,15 @@ TEST_F(SimulatorTest, AtALineRateEveryFrameTakesItsTimeOnTheLine) {
     m_client->Write({0xFA, kTypeTarvo, 0x00, 0x00});
     const auto found = m_client->ReadFrames(300ms);
     ASSERT_EQ(found.size(), 20u);
-    // The first answer has had its time on the line before it is written, and every further
-    // one follows the one before it: twenty frames take at least 20 frame times. The trace
-    // gives times to the millisecond, so the two readings may each be up to half of one off.
-    const double first = m_trace.TimeOf("TARVO 1 found");
+    // The search takes its time on the line (4 bytes) before the devices hear it, the first
+    // answer comes 15 ms later and has its time on the line too, and every further one follows
+    // the one before it: the last is written no sooner than 20 frame times after that. Measured
+    // from the search, since a write the simulator makes late (a slow wake-up) only moves that
+    // frame; the trace gives times to the millisecond, so the two readings may be up to one off.
+    const double searched = m_trace.TimeOf("search TARVO");
     const double last = m_trace.TimeOf("TARVO 20 found");
-    ASSERT_GE(first, 0);
-    EXPECT_GE(last - first, 19 * 0.0104 - 0.001);
+    ASSERT_GE(searched, 0);
+    EXPECT_GE(last - searched, 0.0042 + 0.015 + 20 * 0.0104 - 0.001);
 
     // Request and the 160-byte reply: 170 bytes on the line at least.
     TxFrame::Bytes b = Frame(kTypeTarvo);
