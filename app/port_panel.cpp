@@ -152,7 +152,7 @@ void CRavlinDlg::OnOpenClosePort() {
         if (m_session.Open(&m_owner, m_port.PortEntry(portNumber), line) ==
             BusSession::OpenResult::Failed) {
             m_recorder.PortClosed();
-            // Under the specified text, a line that says why when the cause is known.
+            // Under the box's own text, a line that says why when the cause is known.
             ShowMessageBox({"串口被占用或不存!", kAppName, MB_OK | MB_ICONWARNING,
                             OpenFailureHint(m_port.PortPath(portNumber), m_port.LastOpenError())});
             return;

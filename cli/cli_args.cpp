@@ -270,7 +270,7 @@ Why Text(const std::string& v, const char* missing, std::string* out) {
 
 // Every option: the bit of the subcommands that take it, its name, value and help, and how
 // its value is checked and stored.
-struct OptionSpec {
+struct OptionRule {
     unsigned bit;
     const char* name;
     const char* value;
@@ -278,7 +278,7 @@ struct OptionSpec {
     Why (*take)(CliOptions&, const std::string&);
 };
 
-const OptionSpec kOptions[] = {
+const OptionRule kOptions[] = {
     {kPort, "--port", "P", "a listed port name, number or device path",
      [](CliOptions& o, const std::string& v) {
          return Text(v, "needs a port name, number or device path", &o.port);
@@ -398,24 +398,24 @@ struct Parser {
         return false;
     }
 
-    // Each option of the subcommand, checked and stored by its spec when CLI11 hands it over;
+    // Each option of the subcommand, checked and stored by its rule when CLI11 hands it over;
     // a refusal is told as "--name: why".
     void AddOptions(CLI::App* sub, const CommandInfo& c) {
-        for (const OptionSpec& spec : kOptions) {
-            if (!(c.options & spec.bit)) {
+        for (const OptionRule& rule : kOptions) {
+            if (!(c.options & rule.bit)) {
                 continue;
             }
             CliOptions& o = result.options;
             CLI::Option* option = sub->add_option_function<std::string>(
-                spec.name,
-                [&spec, &o](const std::string& value) {
-                    if (const Why why = spec.take(o, value)) {
-                        throw CLI::ValidationError(std::string(spec.name) + ": " + *why);
+                rule.name,
+                [&rule, &o](const std::string& value) {
+                    if (const Why why = rule.take(o, value)) {
+                        throw CLI::ValidationError(std::string(rule.name) + ": " + *why);
                     }
                 },
-                spec.help);
-            option->type_name(spec.value);
-            given.emplace_back(spec.bit, option);
+                rule.help);
+            option->type_name(rule.value);
+            given.emplace_back(rule.bit, option);
         }
         if (c.command == CliCommand::Mirell || c.command == CliCommand::Oskan) {
             sub->add_option("words", words, "what to send")->type_name("WORDS");
@@ -496,8 +496,8 @@ struct Parser {
             if (option.empty()) {
                 return "unexpected argument " + Quoted(first);
             }
-            for (const OptionSpec& spec : kOptions) {
-                if (option == spec.name && info) {
+            for (const OptionRule& rule : kOptions) {
+                if (option == rule.name && info) {
                     return option + " is not an option of " + info->name;
                 }
             }
@@ -592,9 +592,9 @@ struct Parser {
         if (!Words()) {
             return false;
         }
-        for (const OptionSpec& spec : kOptions) {
-            if ((info->required & spec.bit) && !Given(spec.bit)) {
-                return Fail(std::string(info->name) + " needs " + spec.name);
+        for (const OptionRule& rule : kOptions) {
+            if ((info->required & rule.bit) && !Given(rule.bit)) {
+                return Fail(std::string(info->name) + " needs " + rule.name);
             }
         }
         if (info->command == CliCommand::Assign && result.options.model &&
