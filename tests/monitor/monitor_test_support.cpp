@@ -1,12 +1,8 @@
 #include "monitor_test_support.h"
 
-#include <QApplication>
-#include <QFileDialog>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
-#include <functional>
 
 #include "app/bus_monitor_dlg.h"
 #include "app/ravlin_dlg.h"
@@ -52,21 +48,7 @@ QStringList ShownRowsWith(CBusMonitorDlg& monitor, const QString& text) {
 }
 
 void ExportBy(CBusMonitorDlg& monitor, int filter, const QString& path) {
-    bool done = false;
-    std::function<void()> answer = [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(20, answer);
-            return;
-        }
-        dialog->selectNameFilter(dialog->nameFilters().value(filter));
-        dialog->selectFile(path);
-        done = true;
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    };
-    QTimer::singleShot(0, answer);
-    test_support::Click(MonitorControl(&monitor, IDC_MON_EXPORT));
-    test_support::WaitFor([&] { return done; });
+    test_support::ClickAndChooseFile(MonitorControl(&monitor, IDC_MON_EXPORT), path, filter);
 }
 
 }  // namespace monitor_test

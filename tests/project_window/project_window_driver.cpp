@@ -1,11 +1,8 @@
 #include "project_window_driver.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 #include "app/project_window.h"
 #include "app/ravlin_dlg.h"
@@ -58,20 +55,7 @@ bool RunToEnd(CProjectWindow& window, int id, int timeoutMs) {
 }
 
 void ClickAndChooseFile(CProjectWindow& window, int id, const QString& path) {
-    bool done = false;
-    std::function<void()> answer = [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(20, answer);
-            return;
-        }
-        dialog->selectFile(path);
-        done = true;
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    };
-    QTimer::singleShot(0, answer);
-    ClickButton(window, id);
-    test_support::WaitFor([&] { return done; });
+    test_support::ClickAndChooseFile(WindowControl(window, id), path);
 }
 
 QString RowText(const CProjectWindow& window, int row) {

@@ -95,6 +95,27 @@ protected:
         return !m_dlg->TabControl()->isEnabled();
     }
 
+    // Three planned panels that all answer, and a check of them caught once its read-backs
+    // began: the searches done, the panels not all read. The main dialog's held controls are
+    // kept from before the check.
+    void CheckThreePanelsUntilReading() {
+        StartBus({{SimModel::Tarvo, 1, kPanelA},
+                  {SimModel::Tarvo, 2, kPanelB},
+                  {SimModel::Tarvo, 3, kPanelC}});
+        m_window = OpenWithShortcut(*m_dlg);
+        ASSERT_NE(m_window, nullptr);
+        ClickAndChooseFile(
+            *m_window, IDC_PRJ_OPEN,
+            WritePlan(PanelEntry(1, "一") + PanelEntry(2, "二") + PanelEntry(3, "三")));
+        m_before = HeldStates();
+        QObject::connect(m_window, &CProjectWindow::RunFinished, [this] { m_ended = true; });
+        ClickButton(*m_window, IDC_PRJ_CHECK);
+        m_status = qobject_cast<QLabel*>(WindowControl(*m_window, IDC_PRJ_STATUS));
+        ASSERT_TRUE(
+            WaitFor([&] { return m_status->text().contains("读取配置") || m_ended; }, 30000));
+        ASSERT_FALSE(m_ended);
+    }
+
     QString WritePlan(const QString& text) {
         const QString path = m_dir.filePath(QStringLiteral("bus.toml"));
         QFile file(path);
@@ -107,6 +128,12 @@ protected:
     MessageBoxRecorder m_boxes;
     std::unique_ptr<OrvalSimulator> m_sim;
     std::unique_ptr<CRavlinDlg> m_dlg;
+    // CheckThreePanelsUntilReading's window, its status line, whether the run ended, and the
+    // main dialog's held controls before it.
+    CProjectWindow* m_window = nullptr;
+    QLabel* m_status = nullptr;
+    bool m_ended = false;
+    std::map<int, bool> m_before;
 };
 
 TEST_F(ProjectWindowTest, CaptureCheckAndApplyFollowAPanelChangedOnThePage) {
@@ -322,22 +349,12 @@ TEST_F(ProjectWindowTest, ResolveMovesAClashingPanelToItsPlannedAddress) {
 }
 
 TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
-    StartBus({{SimModel::Tarvo, 1, kPanelA},
-              {SimModel::Tarvo, 2, kPanelB},
-              {SimModel::Tarvo, 3, kPanelC}});
-    CProjectWindow* window = OpenWithShortcut(*m_dlg);
-    ASSERT_NE(window, nullptr);
-    ClickAndChooseFile(*window, IDC_PRJ_OPEN,
-                       WritePlan(PanelEntry(1, "一") + PanelEntry(2, "二") + PanelEntry(3, "三")));
-    const std::map<int, bool> before = HeldStates();
-
-    bool ended = false;
-    QObject::connect(window, &CProjectWindow::RunFinished, [&] { ended = true; });
-    ClickButton(*window, IDC_PRJ_CHECK);
     // Stopped once the read-backs began: the searches are done, the panels not all read.
-    auto* status = qobject_cast<QLabel*>(WindowControl(*window, IDC_PRJ_STATUS));
-    ASSERT_TRUE(WaitFor([&] { return status->text().contains("读取配置") || ended; }, 30000));
-    ASSERT_FALSE(ended);
+    ASSERT_NO_FATAL_FAILURE(CheckThreePanelsUntilReading());
+    CProjectWindow* window = m_window;
+    QLabel* status = m_status;
+    const bool& ended = m_ended;
+    const std::map<int, bool>& before = m_before;
     EXPECT_GT(window->Progress()->maximum(), window->Progress()->value());
     ClickButton(*window, IDC_PRJ_STOP);
     ASSERT_TRUE(WaitFor([&] { return ended; }, 30000));
@@ -357,21 +374,11 @@ TEST_F(ProjectWindowTest, StopEndsACheckHalfwayAndGivesTheBusBack) {
 }
 
 TEST_F(ProjectWindowTest, APortThatFailsEndsTheCheckAtOnceAndSaysSo) {
-    StartBus({{SimModel::Tarvo, 1, kPanelA},
-              {SimModel::Tarvo, 2, kPanelB},
-              {SimModel::Tarvo, 3, kPanelC}});
-    CProjectWindow* window = OpenWithShortcut(*m_dlg);
-    ASSERT_NE(window, nullptr);
-    ClickAndChooseFile(*window, IDC_PRJ_OPEN,
-                       WritePlan(PanelEntry(1, "一") + PanelEntry(2, "二") + PanelEntry(3, "三")));
-    const std::map<int, bool> before = HeldStates();
-
-    bool ended = false;
-    QObject::connect(window, &CProjectWindow::RunFinished, [&] { ended = true; });
-    ClickButton(*window, IDC_PRJ_CHECK);
-    auto* status = qobject_cast<QLabel*>(WindowControl(*window, IDC_PRJ_STATUS));
-    ASSERT_TRUE(WaitFor([&] { return status->text().contains("读取配置") || ended; }, 30000));
-    ASSERT_FALSE(ended);
+    ASSERT_NO_FATAL_FAILURE(CheckThreePanelsUntilReading());
+    CProjectWindow* window = m_window;
+    QLabel* status = m_status;
+    const bool& ended = m_ended;
+    const std::map<int, bool>& before = m_before;
     // The adapter goes away: the run must not wait out its steps and call the panels missing.
     m_sim->Stop();
     ASSERT_TRUE(WaitFor([&] { return ended; }, 30000));

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QTest>
+#include <QTimer>
 
 #include "controls/switch_btn.h"
 
@@ -58,6 +60,27 @@ void ClickUpperHalf(CSwitchBtn* sw) {
 void ClickLowerHalf(CSwitchBtn* sw) {
     ASSERT_NE(sw, nullptr);
     ClickAt(sw, sw->Geometry().secondHit);
+}
+
+bool ClickAndChooseFile(QWidget* opener, const QString& path, int filter) {
+    bool done = false;
+    // The dialog runs its own loop: answer it once it is up.
+    std::function<void()> answer = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(20, answer);
+            return;
+        }
+        if (filter >= 0) {
+            dialog->selectNameFilter(dialog->nameFilters().value(filter));
+        }
+        dialog->selectFile(path);
+        done = true;
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+    QTimer::singleShot(0, answer);
+    Click(opener);
+    return WaitFor([&] { return done; });
 }
 
 }  // namespace test_support

@@ -30,4 +30,8 @@ void Click(QWidget* w);
 void ClickUpperHalf(CSwitchBtn* sw);
 void ClickLowerHalf(CSwitchBtn* sw);
 
+// Clicks `opener`, and accepts the file dialog it opens with `path` chosen (and the name filter
+// numbered `filter`, when not -1); true once the dialog was answered.
+bool ClickAndChooseFile(QWidget* opener, const QString& path, int filter = -1);
+
 }  // namespace test_support
