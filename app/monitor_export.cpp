@@ -1,28 +1,17 @@
 #include "app/monitor_export.h"
 
-#include <QSaveFile>
 #include <QStringList>
 #include <functional>
 
 #include "app/device_table_model.h"
+#include "app/whole_file.h"
 
 namespace {
-
-// UTF-8 byte order mark: spreadsheet programs then read the Chinese texts right.
-constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 bool WriteWhole(const QString& path, const std::function<void(QByteArray&)>& fill, QString* error) {
     QByteArray text;
     fill(text);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        if (error) {
-            *error = file.errorString();
-        }
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return SaveWhole(path, text, error);
 }
 
 void AppendLine(QByteArray& out, const QStringList& fields, const QString& separator) {

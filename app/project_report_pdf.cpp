@@ -7,7 +7,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QStringList>
 #include <array>
 #include <optional>
@@ -15,26 +14,23 @@
 #include "app/monitor_export.h"
 #include "app/project_table_model.h"
 #include "app/project_words.h"
+#include "app/whole_file.h"
 
 namespace {
-
-// UTF-8 byte order mark: spreadsheet programs then read the Chinese texts right.
-constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 constexpr int kColumns = 6;
 // Share of the width of each column: 标签, 型号, 地址, 身份, 状态, 配置.
 constexpr std::array<double, kColumns> kShares = {0.17, 0.08, 0.05, 0.20, 0.10, 0.40};
 
-bool SaveWhole(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) {
-            *error = path + QStringLiteral(": ") + file.errorString();
-        }
-        file.cancelWriting();
-        return false;
+// SaveWhole, with the file named in the reason.
+bool SaveReportFile(const QString& path, const QByteArray& bytes, QString* error) {
+    if (SaveWhole(path, bytes, error)) {
+        return true;
     }
-    return true;
+    if (error) {
+        *error = path + QStringLiteral(": ") + *error;
+    }
+    return false;
 }
 
 // The sixth column: a panel's planned configuration, and what a check found different.
@@ -258,6 +254,6 @@ bool WriteProjectReport(const QString& pdfPath, const ReportHeading& heading,
         }
         return false;
     }
-    return SaveWhole(pdfPath, pdf, error) &&
-           SaveWhole(ReportCsvPath(pdfPath), MakeCsv(table), error);
+    return SaveReportFile(pdfPath, pdf, error) &&
+           SaveReportFile(ReportCsvPath(pdfPath), MakeCsv(table), error);
 }
