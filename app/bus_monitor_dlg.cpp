@@ -21,15 +21,9 @@
 #include "bus/frame.h"
 #include "bus/frame_decode.h"
 #include "platform/message_box.h"
+#include "platform/qt_dialog_builder.h"
 
 namespace {
-
-template <class W>
-W* Numbered(W* widget, int id, const char* accessibleName) {
-    widget->setProperty("controlId", id);
-    widget->setAccessibleName(QString::fromUtf8(accessibleName));
-    return widget;
-}
 
 QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent) {
     auto* view = new QTableView(parent);

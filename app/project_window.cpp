@@ -12,10 +12,13 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "app/project_report_pdf.h"
 #include "app/ravlin_dlg.h"
 #include "platform/message_box.h"
+#include "platform/qt_dialog_builder.h"
 #include "platform/system_error_text.h"
 #include "platform/text_file.h"
 #include "platform/text_file_write.h"
@@ -36,42 +39,20 @@ constexpr milliseconds kLongestWait{50};
 // How long a run waits for a search answer or a reply beyond the line's own time.
 constexpr milliseconds kRunWait{1000};
 
-template <class W>
-W* Numbered(W* widget, int id, const QString& accessibleName) {
-    widget->setProperty("controlId", id);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
 void Tell(const char* text) {
     ShowMessageBox(text, kAppName, MB_OK | MB_ICONWARNING);
 }
 
+// The run's activities (project/project_run.h) in the window's words.
 QString ActivityWord(const char* activity) {
-    const std::string a = activity;
-    if (a == "searching") {
-        return QStringLiteral("搜索");
-    }
-    if (a == "reading") {
-        return QStringLiteral("读取配置");
-    }
-    if (a == "writing") {
-        return QStringLiteral("写入配置");
-    }
-    if (a == "verifying") {
-        return QStringLiteral("核对");
-    }
-    if (a == "identifying") {
-        return QStringLiteral("闪烁");
-    }
-    if (a == "assigning") {
-        return QStringLiteral("分配地址");
-    }
-    if (a == "moving") {
-        return QStringLiteral("改地址");
-    }
-    if (a == "configuring") {
-        return QStringLiteral("配置");
+    static constexpr std::pair<std::string_view, const char*> kWords[] = {
+        {"searching", "搜索"}, {"reading", "读取配置"}, {"writing", "写入配置"},
+        {"verifying", "核对"}, {"identifying", "闪烁"}, {"assigning", "分配地址"},
+        {"moving", "改地址"},  {"configuring", "配置"}};
+    for (const auto& [english, words] : kWords) {
+        if (english == activity) {
+            return QString::fromUtf8(words);
+        }
     }
     return QString::fromUtf8(activity);
 }

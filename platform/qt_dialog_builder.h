@@ -6,13 +6,22 @@
 
 #include <QFont>
 #include <QRect>
+#include <QString>
+#include <QWidget>
 #include <map>
 
 #include "platform/dialog_template.h"
 
-class QWidget;
-
 inline constexpr char kControlIdProperty[] = "controlId";
+
+// Gives a control made outside a template (the monitor's, the project window's) what a
+// template's controls have: its number, for FindControl, and its accessible name.
+template <class W>
+W* Numbered(W* widget, int id, const QString& accessibleName) {
+    widget->setProperty(kControlIdProperty, id);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
 
 // The font a template names, at its point size. "MS Shell Dlg" becomes a sans-serif face that
 // has the CJK glyphs.
